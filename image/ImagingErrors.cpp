@@ -1,0 +1,22 @@
+#include "image/ImagingErrors.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+std::string FormatMessage(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string result;
+  if (n > 0) {
+    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    result.assign(buffer.data(), static_cast<std::size_t>(n));
+  }
+  va_end(args);
+  return result;
+}

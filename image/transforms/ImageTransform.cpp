@@ -1,0 +1,25 @@
+#include "image/transforms/ImageTransform.h"
+
+#include <algorithm>
+
+void TImageTransform::Apply(TDibGraphic& image) {
+  TDibGraphic temporary;
+  ApplyOnDest(image, temporary);
+  image.Assign(temporary);
+}
+
+void TImageTransform::ApplyOnDest(const TDibGraphic& /*source*/, TDibGraphic& /*destination*/) {
+  throw EImagingError(FormatMessage("Method %s not implemented for %s class", "\"ApplyOnDest\"",
+                                    ClassName()));
+}
+
+void TImageTransform::Progress(std::int64_t current, std::int64_t min, std::int64_t max) {
+  int percent = 0;
+  if (max > min) {
+    percent = static_cast<int>(std::clamp<std::int64_t>((current - min) * 100 / (max - min), 0, 100));
+  }
+  if (percent != LastPercent) {
+    LastPercent = percent;
+    if (OnProgress) OnProgress(this, percent);
+  }
+}

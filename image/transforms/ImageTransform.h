@@ -1,0 +1,31 @@
+// TImageTransform: the family of operations that turn a source image into a
+// destination image (rotation, negative, grey, resize, format, crop).
+//
+// Common rules: ApplyOnDest(source, destination) re-creates the destination;
+// Apply(image) works in place through a temporary destination unless a
+// class does better. Progress is reported 0..100 through OnProgress.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "image/DibGraphic.h"
+
+class TImageTransform {
+ public:
+  using TProgressEvent = std::function<void(TImageTransform* sender, int percent)>;
+
+  virtual ~TImageTransform() = default;
+  virtual const char* ClassName() const { return "TImageTransform"; }
+
+  virtual void Apply(TDibGraphic& image);
+  // Throws "Method \"ApplyOnDest\" not implemented for <class> class".
+  virtual void ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination);
+
+  TProgressEvent OnProgress;
+  int LastPercent = -1;
+
+ protected:
+  // Reports (current - min) * 100 / (max - min) when it changed.
+  void Progress(std::int64_t current, std::int64_t min, std::int64_t max);
+};

@@ -1,0 +1,62 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+std::string SharedFile(const std::string& relativePath) {
+  fs::path p = fs::path(VELTRAX_SHARED_DIR) / relativePath;
+  if (!fs::exists(p)) throw std::runtime_error("missing shared test file: " + p.string());
+  return p.string();
+}
+
+namespace {
+struct TempRoot {
+  fs::path path;
+  TempRoot() {
+    std::string templ = (fs::temp_directory_path() / "veltrax-test-XXXXXX").string();
+    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+    path = templ;
+  }
+  ~TempRoot() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+}  // namespace
+
+std::string TestTempDir() {
+  static TempRoot root;
+  static int counter = 0;
+  fs::path dir = root.path / std::to_string(counter++);
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+void MakeWhitePage(TDibGraphic& image, int width, int height, int dpi) {
+  image.NewImage(width, height, ifBlackWhite, nullptr, dpi, dpi);
+  std::fill(image.Bits(), image.Bits() + image.ImageSize(), 0xFF);
+}
+
+void MakePageFromText(TDibGraphic& image, const std::vector<std::string>& rows, int dpi) {
+  int width = 0;
+  for (const auto& r : rows) width = std::max<int>(width, static_cast<int>(r.size()));
+  MakeWhitePage(image, width, static_cast<int>(rows.size()), dpi);
+  for (int y = 0; y < static_cast<int>(rows.size()); ++y)
+    for (int x = 0; x < static_cast<int>(rows[y].size()); ++x)
+      if (rows[y][x] == '#') image.SetPixelIndex(x, y, 0);
+}
+
+bool SamePixels(const TDibGraphic& a, const TDibGraphic& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.ImageFormat() != b.ImageFormat() ||
+      a.Palette() != b.Palette())
+    return false;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (a.ImageFormat() == ifTrueColor ? a.GetPixel(x, y) != b.GetPixel(x, y)
+                                         : a.GetPixelIndex(x, y) != b.GetPixelIndex(x, y))
+        return false;
+  return true;
+}

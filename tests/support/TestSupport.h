@@ -1,0 +1,21 @@
+// Helpers shared by the tests: test-data paths, small images built in code,
+// and a plain pixel-by-pixel comparison.
+#pragma once
+
+#include <string>
+
+#include "image/DibGraphic.h"
+
+// Absolute path of a file under ../shared (e.g. "testdata/tiff/x.tif").
+// Fails the calling test (via an exception) when the file is missing.
+std::string SharedFile(const std::string& relativePath);
+// A fresh empty folder for one test's files, removed at process end.
+std::string TestTempDir();
+
+// A white 1-bit page of the given size.
+void MakeWhitePage(TDibGraphic& image, int width, int height, int dpi = 300);
+// Draws a 1-bit page from rows of text: '#' = black, anything else white.
+void MakePageFromText(TDibGraphic& image, const std::vector<std::string>& rows, int dpi = 300);
+// True when both images have equal size, format, palette and pixel values
+// (padding bits ignored).
+bool SamePixels(const TDibGraphic& a, const TDibGraphic& b);
