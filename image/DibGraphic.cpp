@@ -216,6 +216,7 @@ void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPa
   if (format != ifTrueColor) converter_ = std::make_unique<TRgbToPaletteConverter>(&palette_);
   SetXDotsPerInch(xDpi != 0 ? xDpi : ImagingHooks().ScreenDpiX);
   SetYDotsPerInch(yDpi != 0 ? yDpi : ImagingHooks().ScreenDpiY);
+  ImageCreated();
 }
 
 void TDibGraphic::Assign(const TDibGraphic& source) {

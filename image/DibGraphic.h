@@ -200,6 +200,9 @@ class TDibGraphic {
   // Reports progress through OnProgress; see ReportProgress().
   int Progress(std::int64_t current, std::int64_t min, int lastPercent, std::int64_t max);
   void Changed();
+  // Called at the end of every NewImage (subclasses reset format-dependent
+  // settings, e.g. a file format's default compression).
+  virtual void ImageCreated() {}
 
  private:
   struct AlignedFree {
