@@ -61,30 +61,30 @@ inline std::uint64_t LoadBits(const std::uint8_t* row, int bit, int rowBytes) {
 inline std::uint64_t TopMask(int n) { return n == 0 ? 0 : ~std::uint64_t{0} << (64 - n); }
 
 // Writes the top n bits of v (n <= 64) into a word array at bit position
-// `bit` (bit 63 of word 0 = position 0).
+// `bit` (bit 63 of word 0 = position 0). Always touches the following word
+// too (unchanged when nothing spills), so the array needs one spare word.
 inline void PutBits(std::uint64_t* words, int bit, int n, std::uint64_t v) {
   const std::uint64_t mask = TopMask(n);
   v &= mask;
   const int w = bit >> 6;
   const int sh = bit & 63;
   words[w] = (words[w] & ~(mask >> sh)) | (v >> sh);
-  if (sh + n > 64) {
-    const int back = 64 - sh;
-    words[w + 1] = (words[w + 1] & ~(mask << back)) | (v << back);
-  }
+  // Shifting by (64 - sh) in two steps keeps sh = 0 defined (nothing spills).
+  const int back = 63 - sh;
+  words[w + 1] = (words[w + 1] & ~((mask << 1) << back)) | ((v << 1) << back);
 }
 
 // Copies n pixels of a source row starting at srcBit into a word array at
-// dstBit.
+// dstBit (the array needs one spare word past the last pixel).
 inline void CopyBits(std::uint64_t* words, int dstBit, const std::uint8_t* src, int srcBit, int n,
                      int srcRowBytes) {
-  while (n > 0) {
-    const int chunk = n < 56 ? n : 56;
-    PutBits(words, dstBit, chunk, LoadBits(src, srcBit, srcRowBytes));
-    dstBit += chunk;
-    srcBit += chunk;
-    n -= chunk;
+  while (n > 56) {
+    PutBits(words, dstBit, 56, LoadBits(src, srcBit, srcRowBytes));
+    dstBit += 56;
+    srcBit += 56;
+    n -= 56;
   }
+  PutBits(words, dstBit, n, LoadBits(src, srcBit, srcRowBytes));
 }
 
 // Writes a word array (first word leftmost) to a row of rowBytes bytes.

@@ -45,6 +45,10 @@ struct TPlan {
   int DW = 0, DH = 0;  // destination size
   int Hx = 0, Hy = 0;  // destination centre
   double Cos = 0, Sin = 0, OneMinusCos = 0;
+  double InvSin = 0, InvOneMinusCos = 0;
+  // A predicted run end whose fractional part lies at least this far from
+  // an integer is exact without checking (see RunEnd).
+  double SafeY = 1, SafeX = 1;
   double Cx = 0, Cy = 0;  // source centre
   std::vector<double> ColCos;     // (x - Hx) * cos
   std::vector<double> ColNegSin;  // -(x - Hx) * sin
@@ -96,137 +100,296 @@ TPlan MakePlan(int w, int h, double angle, bool keepSize) {
   const double margin = magnitude * std::ldexp(1.0, -48);
   const bool exactCopy = p.Cos == 1.0 && p.Sin == 0.0;
   p.Runs = p.Cos > 0 && std::fabs(p.Sin) < 0.5 && (p.OneMinusCos > margin || exactCopy);
+  // delta bounds the rounding error of a computed argument (three roundings
+  // of values below `magnitude`, with room to spare); predictions of run
+  // ends carry an error of about delta / slope, so they are trusted only
+  // when they lie far further than that from an integer.
+  const double delta = magnitude * std::ldexp(1.0, -50);
+  if (p.Sin != 0) {
+    p.InvSin = 1.0 / p.Sin;
+    p.SafeY = std::max(1e-4, 16.0 * delta / std::fabs(p.Sin));
+  }
+  if (p.OneMinusCos > 0) {
+    p.InvOneMinusCos = 1.0 / p.OneMinusCos;
+    p.SafeX = std::max(1e-4, 16.0 * delta / p.OneMinusCos);
+  }
   return p;
 }
 
-// Maps destination row y onto the source and hands every covered piece to
-// the sink: Run(dstX, len, sy, sx) for len pixels copied from source row sy
-// starting at column sx, Pixel(dstX, sy, sx) for one pixel. Pixels with no
-// source are left alone (the sink pre-fills its row).
-template <class Sink>
-void MapRow(const TPlan& p, int y, Sink& sink) {
-  const double dy = y - p.Hy;
-  const double qs = dy * p.Sin;
-  const double qc = dy * p.Cos;
-  const double* colCos = p.ColCos.data();
-  const double* colNegSin = p.ColNegSin.data();
-  const int w = p.W, h = p.H;
+// Maps destination rows onto the source. Map(y, sink) calls, left to right
+// and covering the whole row exactly once,
+//   sink.Copy(sy, sx, n): n pixels of source row sy from column sx on,
+//   sink.Fill(n): n pixels with no source.
+class TRowMapper {
+ public:
+  explicit TRowMapper(const TPlan& plan)
+      : p_(plan),
+        boundY_(static_cast<std::size_t>(plan.DW) + 2),
+        boundX_(static_cast<std::size_t>(plan.DW) + 2) {}
 
-  if (!p.Runs) {
-    for (int x = 0; x < p.DW; ++x) {
-      int sx = RoundEven((colCos[x] + qs) + p.Cx);
-      int sy = RoundEven((colNegSin[x] + qc) + p.Cy);
+  template <class Sink>
+  void Map(int y, Sink& sink) {
+    const double dy = y - p_.Hy;
+    qs_ = dy * p_.Sin;
+    qc_ = dy * p_.Cos;
+    // A local copy keeps the writer's state in registers: its stores into
+    // the row could otherwise alias it.
+    Sink local = sink;
+    if (p_.Runs)
+      MapRuns(local);
+    else
+      MapPixels(local);
+    sink = local;
+  }
+
+ private:
+  int SxAt(int x) const { return RoundEven((p_.ColCos[static_cast<std::size_t>(x)] + qs_) + p_.Cx); }
+  int SyAt(int x) const { return RoundEven((p_.ColNegSin[static_cast<std::size_t>(x)] + qc_) + p_.Cy); }
+
+  template <class Sink>
+  void MapPixels(Sink& sink) {
+    const double* colCos = p_.ColCos.data();
+    const double* colNegSin = p_.ColNegSin.data();
+    const int w = p_.W, h = p_.H;
+    for (int x = 0; x < p_.DW; ++x) {
+      int sx = RoundEven((colCos[x] + qs_) + p_.Cx);
+      int sy = RoundEven((colNegSin[x] + qc_) + p_.Cy);
       if (sx == w) sx = w - 1;
       if (sy == h) sy = h - 1;
-      if (static_cast<unsigned>(sx) < static_cast<unsigned>(w) &&
-          static_cast<unsigned>(sy) < static_cast<unsigned>(h))
-        sink.Pixel(x, sy, sx);
+      if (static_cast<unsigned>(sx) < static_cast<unsigned>(w) && static_cast<unsigned>(sy) < static_cast<unsigned>(h))
+        sink.Copy(sy, sx, 1);
+      else
+        sink.Fill(1);
     }
-    return;
   }
 
-  auto argX = [&](int x) { return (colCos[x] + qs) + p.Cx; };
-  auto argY = [&](int x) { return (colNegSin[x] + qc) + p.Cy; };
-  auto emit = [&](int x0, int x1, int sy, int off) {
-    if (sy == h) sy = h - 1;
-    if (sy < 0 || sy >= h) return;
-    const int a = x0 + off, b = x1 + off;  // source columns [a, b)
-    const int lo = std::max(a, 0), hi = std::min(b, w);
-    if (lo < hi) sink.Run(lo - off, hi - lo, sy, lo);
-    if (a <= w && w < b) sink.Pixel(w - off, sy, w - 1);  // sx = W reads column W - 1
-  };
-
-  int x = 0;
-  int sx = RoundEven(argX(0));
-  int sy = RoundEven(argY(0));
-  for (;;) {
-    const int off = sx - x;
-    // Predicted number of further columns that keep sy and the offset.
-    double steps = p.DW - x;
-    if (p.Sin > 0)
-      steps = std::min(steps, (argY(x) - (sy - 0.5)) / p.Sin);
-    else if (p.Sin < 0)
-      steps = std::min(steps, ((sy + 0.5) - argY(x)) / -p.Sin);
-    if (p.OneMinusCos > 0) steps = std::min(steps, ((argX(x) - x) - (off - 0.5)) / p.OneMinusCos);
-    int e = x + 1 + static_cast<int>(std::max(0.0, steps));
-    e = std::clamp(e, x + 1, p.DW);
-
-    int esx = 0, esy = 0;
-    auto same = [&](int t) {
-      esx = RoundEven(argX(t));
-      esy = RoundEven(argY(t));
-      return esy == sy && esx - t == off;
+  // Along a row the arguments are linear in x: argY = baseY - (x - Hx) *
+  // sin and argX - x = baseX - (x - Hx) * (1 - cos). sy steps by one where
+  // argY crosses a half-integer, the offset sx - x where argX - x does; both
+  // are monotone. The crossings lie at first + k * step; they are stepped in
+  // 32.32 fixed point (error below (k + 2) * 2^-32 pixel) and a crossing whose fractional part lies within `safe` of an
+  // integer, or that falls off the row, is settled with the exact values
+  // instead. Fills bounds[0..n-1] with the first column of each new value
+  // and bounds[n], bounds[n + 1] with DW.
+  template <class Reached>
+  void Crossings(int* bounds, int n, double first, double step, double safe, Reached&& reached) {
+    bounds[n] = p_.DW;
+    bounds[n + 1] = p_.DW;
+    if (n == 0) return;
+    const int last = p_.DW - 1;
+    constexpr double kOne = 4294967296.0;  // 2^32
+    const double limit = 1e9;
+    first = std::min(std::max(first, -limit), limit);
+    step = std::min(step, limit);
+    const std::int64_t start = static_cast<std::int64_t>(std::nearbyint(first * kOne));
+    const std::int64_t delta = static_cast<std::int64_t>(std::nearbyint(step * kOne));
+    safe += (n + 2) / kOne + 1.0 / 1048576.0;  // the stepping error, with room
+    const std::uint32_t lo = safe < 0.25 ? static_cast<std::uint32_t>(safe * kOne) : 0xFFFFFFFFu;
+    const std::uint32_t span = safe < 0.25 ? 0xFFFFFFFFu - 2 * lo : 0;  // fractions in [lo, lo + span] are safe
+    auto unsafe = [&](std::int64_t t) {
+      const std::int64_t whole = t >> 32;
+      const auto frac = static_cast<std::uint32_t>(t);
+      return static_cast<int>(static_cast<std::uint64_t>(whole) > static_cast<std::uint64_t>(last)) |
+             static_cast<int>(static_cast<std::uint32_t>(frac - lo) > span);
     };
-    if (e - 1 > x && !same(e - 1)) {
-      // Overshot: the first column that differs lies in (x, e - 1].
-      int lo = x, hi = e - 1;
-      while (hi - lo > 1) {
-        const int mid = lo + (hi - lo) / 2;
-        if (same(mid))
-          lo = mid;
-        else
-          hi = mid;
-      }
-      e = hi;
-      same(e);
-    } else {
-      while (e < p.DW && same(e)) ++e;
+    int unsure = 0;
+    std::int64_t t = start;
+    for (int k = 0; k < n; ++k, t += delta) {
+      const auto whole = static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(t >> 32, 0), last));
+      bounds[k] = std::min(whole + 1, last);
+      unsure |= unsafe(t);
     }
-    emit(x, e, sy, off);
-    if (e >= p.DW) break;
-    x = e;
-    sx = esx;
-    sy = esy;
+    if (!unsure) return;
+    t = start;
+    for (int k = 0; k < n; ++k, t += delta) {
+      if (!unsafe(t)) continue;
+      int e = bounds[k];
+      while (e > 1 && reached(k, e - 1)) --e;
+      while (!reached(k, e)) ++e;
+      bounds[k] = e;
+    }
   }
-}
 
-// --- sinks: one destination row each -----------------------------------------
+  template <class Sink>
+  void MapRuns(Sink& sink) {
+    const int last = p_.DW - 1;
+    const int sy0 = SyAt(0), syLast = SyAt(last);
+    const int off0 = SxAt(0), offLast = SxAt(last) - last;
+    const int stepY = syLast < sy0 ? -1 : 1;
+    const int countY = std::abs(syLast - sy0);
+    const int countX = off0 - offLast;
+    int* boundY = boundY_.data();
+    int* boundX = boundX_.data();
+    const double baseY = qc_ + p_.Cy;
+    const double baseX = (qs_ + p_.Cx) - p_.Hx;
+    Crossings(boundY, countY, p_.Hx + (baseY - (sy0 + 0.5 * stepY)) * p_.InvSin, std::fabs(p_.InvSin),
+              p_.SafeY, [&](int k, int x) {
+                const int target = sy0 + (k + 1) * stepY;
+                return stepY < 0 ? SyAt(x) <= target : SyAt(x) >= target;
+              });
+    Crossings(boundX, countX, p_.Hx + (baseX - (off0 - 0.5)) * p_.InvOneMinusCos, p_.InvOneMinusCos, p_.SafeX,
+              [&](int k, int x) { return SxAt(x) - x <= off0 - (k + 1); });
 
-struct TBilevelSink {
-  const TDibGraphic& Src;
-  int Stride;
-  std::uint64_t* Words;  // destination row, bit 63 of word 0 = pixel 0
-
-  void Run(int dstX, int len, int sy, int sx) {
-    bitrows::CopyBits(Words, dstX, Src.ScanLine(sy), sx, len, Stride);
+    // The offset changes rarely: walk its segments, and the runs of sy
+    // inside each.
+    int x = 0, sy = sy0, off = off0;
+    for (;;) {
+      const int segmentEnd = *boundX++;
+      while (*boundY < segmentEnd) {
+        const int e = *boundY++;
+        Emit(sink, x, e, sy, off);
+        sy += stepY;
+        x = e;
+      }
+      Emit(sink, x, segmentEnd, sy, off);
+      if (segmentEnd >= p_.DW) break;
+      x = segmentEnd;
+      --off;
+      if (*boundY == segmentEnd) {
+        ++boundY;
+        sy += stepY;
+      }
+    }
   }
-  void Pixel(int dstX, int sy, int sx) {
-    const std::uint64_t bit = (Src.ScanLine(sy)[sx >> 3] >> (7 - (sx & 7))) & 1u;
-    const int shift = 63 - (dstX & 63);
-    std::uint64_t& word = Words[dstX >> 6];
-    word = (word & ~(std::uint64_t{1} << shift)) | (bit << shift);
+
+  // Destination columns [x0, x1) read source row sy at columns x + off.
+  template <class Sink>
+  __attribute__((always_inline)) void Emit(Sink& sink, int x0, int x1, int sy, int off) {
+    const int w = p_.W, h = p_.H;
+    if (sy == h) sy = h - 1;
+    if (static_cast<unsigned>(sy) >= static_cast<unsigned>(h)) {
+      sink.Fill(x1 - x0);
+      return;
+    }
+    int a = x0 + off;
+    const int b = x1 + off;
+    if (a >= 0 && b <= w) {
+      sink.Copy(sy, a, b - a);
+      return;
+    }
+    if (a < 0) {
+      const int n = std::min(b, 0) - a;
+      sink.Fill(n);
+      a += n;
+    }
+    if (a < b && a < w) {
+      const int n = std::min(b, w) - a;
+      sink.Copy(sy, a, n);
+      a += n;
+    }
+    if (a < b && a == w) {  // sx = W reads column W - 1
+      sink.Copy(sy, w - 1, 1);
+      ++a;
+    }
+    if (a < b) sink.Fill(b - a);
   }
+
+  const TPlan& p_;
+  double qs_ = 0, qc_ = 0;
+  std::vector<int> boundY_, boundX_;
 };
 
-struct TNibbleSink {
-  const TDibGraphic& Src;
-  std::uint8_t* Row;
+// --- sinks: build one destination row, left to right -------------------------
 
-  void Pixel(int dstX, int sy, int sx) {
-    const std::uint8_t s = Src.ScanLine(sy)[sx >> 1];
-    const int v = (sx & 1) ? (s & 0x0F) : (s >> 4);
-    std::uint8_t& d = Row[dstX >> 1];
-    d = (dstX & 1) ? static_cast<std::uint8_t>((d & 0xF0) | v) : static_cast<std::uint8_t>((d & 0x0F) | (v << 4));
+// 1-bit rows are assembled in a register and written a word at a time.
+class TBitWriter {
+ public:
+  TBitWriter(const TDibGraphic& src, std::uint64_t fill)
+      : top_(src.ScanLine(0)), stride_(src.BytesPerScanLine()), fill_(fill) {}
+
+  void Begin(std::uint64_t* out) {
+    out_ = out;
+    acc_ = 0;
+    used_ = 0;
   }
-  void Run(int dstX, int len, int sy, int sx) {
-    for (int i = 0; i < len; ++i) Pixel(dstX + i, sy, sx + i);
+  // Writes the bits still held in the register.
+  void End() { *out_ = acc_; }
+  __attribute__((always_inline)) void Copy(int sy, int sx, int n) {
+    const std::uint8_t* row = top_ - sy * stride_;  // rows lie bottom-up
+    const int rowBytes = static_cast<int>(stride_);
+    while (n > 56) {
+      Append(bitrows::LoadBits(row, sx, rowBytes) & bitrows::TopMask(56), 56);
+      sx += 56;
+      n -= 56;
+    }
+    Append(bitrows::LoadBits(row, sx, rowBytes) & bitrows::TopMask(n), n);
   }
+  void Fill(int n) {
+    while (n > 64) {
+      Append(fill_, 64);
+      n -= 64;
+    }
+    Append(fill_ & bitrows::TopMask(n), n);
+  }
+
+ private:
+  // v holds n bits (1..64) at the top, zeros below.
+  __attribute__((always_inline)) void Append(std::uint64_t v, int n) {
+    const std::uint64_t spill = (v << 1) << (63 - used_);  // the bits past this word
+    acc_ |= v >> used_;
+    *out_ = acc_;
+    const int total = used_ + n;
+    const int advance = total >> 6;
+    out_ += advance;
+    acc_ = advance ? spill : acc_;
+    used_ = total & 63;
+  }
+
+  const std::uint8_t* top_;
+  std::ptrdiff_t stride_;
+  std::uint64_t fill_;
+  std::uint64_t* out_ = nullptr;
+  std::uint64_t acc_ = 0;
+  int used_ = 0;
+};
+
+class TNibbleWriter {
+ public:
+  TNibbleWriter(const TDibGraphic& src, int fillIndex) : src_(&src), fill_(fillIndex & 0x0F) {}
+  void Begin(std::uint8_t* row) {
+    row_ = row;
+    x_ = 0;
+  }
+  void Copy(int sy, int sx, int n) {
+    const std::uint8_t* s = src_->ScanLine(sy);
+    for (int i = 0; i < n; ++i, ++sx) Put((sx & 1) ? (s[sx >> 1] & 0x0F) : (s[sx >> 1] >> 4));
+  }
+  void Fill(int n) {
+    for (int i = 0; i < n; ++i) Put(fill_);
+  }
+
+ private:
+  void Put(int v) {
+    std::uint8_t& d = row_[x_ >> 1];
+    d = (x_ & 1) ? static_cast<std::uint8_t>((d & 0xF0) | v) : static_cast<std::uint8_t>((d & 0x0F) | (v << 4));
+    ++x_;
+  }
+  const TDibGraphic* src_;
+  int fill_;
+  std::uint8_t* row_ = nullptr;
+  int x_ = 0;
 };
 
 template <int BytesPerPixel>
-struct TByteSink {
-  const TDibGraphic& Src;
-  std::uint8_t* Row;
+class TByteWriter {
+ public:
+  TByteWriter(const TDibGraphic& src, const std::uint8_t* fillPixel) : src_(&src) {
+    std::memcpy(fill_, fillPixel, BytesPerPixel);
+  }
+  void Begin(std::uint8_t* row) { out_ = row; }
+  void Copy(int sy, int sx, int n) {
+    const std::size_t bytes = static_cast<std::size_t>(BytesPerPixel) * static_cast<std::size_t>(n);
+    std::memcpy(out_, src_->ScanLine(sy) + BytesPerPixel * sx, bytes);
+    out_ += bytes;
+  }
+  void Fill(int n) {
+    for (int i = 0; i < n; ++i, out_ += BytesPerPixel) std::memcpy(out_, fill_, BytesPerPixel);
+  }
 
-  void Run(int dstX, int len, int sy, int sx) {
-    std::memcpy(Row + BytesPerPixel * dstX, Src.ScanLine(sy) + BytesPerPixel * sx,
-                static_cast<std::size_t>(BytesPerPixel) * static_cast<std::size_t>(len));
-  }
-  void Pixel(int dstX, int sy, int sx) {
-    const std::uint8_t* s = Src.ScanLine(sy) + BytesPerPixel * sx;
-    std::uint8_t* d = Row + BytesPerPixel * dstX;
-    for (int i = 0; i < BytesPerPixel; ++i) d[i] = s[i];
-  }
+ private:
+  const TDibGraphic* src_;
+  std::uint8_t fill_[BytesPerPixel];
+  std::uint8_t* out_ = nullptr;
 };
 
 // Free-angle rotation of a 1-bit page; fill is the word pattern of
@@ -236,10 +399,12 @@ void BilevelFree(const TDibGraphic& src, TDibGraphic& dst, const TPlan& plan, st
                  ProgressFn&& progress) {
   const int dstStride = dst.BytesPerScanLine();
   std::vector<std::uint64_t> words(static_cast<std::size_t>(plan.DW / 64 + 2));
-  TBilevelSink sink{src, src.BytesPerScanLine(), words.data()};
+  TRowMapper mapper(plan);
+  TBitWriter writer(src, fill);
   for (int y = 0; y < plan.DH; ++y) {
-    std::fill(words.begin(), words.end(), fill);
-    MapRow(plan, y, sink);
+    writer.Begin(words.data());
+    mapper.Map(y, writer);
+    writer.End();
     bitrows::StoreRow(dst.ScanLine(y), dstStride, plan.DW, words.data());
     progress(y, plan.DH);
   }
@@ -253,7 +418,6 @@ void RotateFreeImpl(const TDibGraphic& src, TDibGraphic& dst, bool keepSize, dou
   const TPlan plan = MakePlan(src.Width(), src.Height(), angle, keepSize);
   MakeLike(src, dst, plan.DW, plan.DH, false);
   const TImageFormat format = src.ImageFormat();
-  const int dstStride = dst.BytesPerScanLine();
 
   if (format == ifBlackWhite) {
     const int index = dst.NearestPaletteIndex(color);
@@ -261,32 +425,26 @@ void RotateFreeImpl(const TDibGraphic& src, TDibGraphic& dst, bool keepSize, dou
     return;
   }
 
-  std::vector<std::uint8_t> fillRow(static_cast<std::size_t>(dstStride));
+  TRowMapper mapper(plan);
+  auto rows = [&](auto& writer) {
+    for (int y = 0; y < plan.DH; ++y) {
+      writer.Begin(dst.ScanLine(y));
+      mapper.Map(y, writer);
+      progress(y, plan.DH);
+    }
+  };
   if (format == ifTrueColor) {
-    for (int x = 0; x < plan.DW; ++x) {
-      fillRow[static_cast<std::size_t>(3 * x)] = static_cast<std::uint8_t>(BlueOf(color));
-      fillRow[static_cast<std::size_t>(3 * x + 1)] = static_cast<std::uint8_t>(GreenOf(color));
-      fillRow[static_cast<std::size_t>(3 * x + 2)] = static_cast<std::uint8_t>(RedOf(color));
-    }
+    const std::uint8_t fill[3] = {static_cast<std::uint8_t>(BlueOf(color)), static_cast<std::uint8_t>(GreenOf(color)),
+                                  static_cast<std::uint8_t>(RedOf(color))};
+    TByteWriter<3> writer(src, fill);
+    rows(writer);
+  } else if (src.BitCount() == 8) {
+    const auto fill = static_cast<std::uint8_t>(dst.NearestPaletteIndex(color));
+    TByteWriter<1> writer(src, &fill);
+    rows(writer);
   } else {
-    const int index = dst.NearestPaletteIndex(color);
-    const int value = src.BitCount() == 4 ? ((index & 0x0F) << 4) | (index & 0x0F) : index;
-    std::fill(fillRow.begin(), fillRow.end(), static_cast<std::uint8_t>(value));
-  }
-  for (int y = 0; y < plan.DH; ++y) {
-    std::uint8_t* row = dst.ScanLine(y);
-    std::memcpy(row, fillRow.data(), fillRow.size());
-    if (format == ifTrueColor) {
-      TByteSink<3> sink{src, row};
-      MapRow(plan, y, sink);
-    } else if (src.BitCount() == 8) {
-      TByteSink<1> sink{src, row};
-      MapRow(plan, y, sink);
-    } else {
-      TNibbleSink sink{src, row};
-      MapRow(plan, y, sink);
-    }
-    progress(y, plan.DH);
+    TNibbleWriter writer(src, dst.NearestPaletteIndex(color));
+    rows(writer);
   }
 }
 

@@ -137,6 +137,23 @@ TEST(RotateBilevel, EqualsPerPixelMappingOnWidePages) {
   }
 }
 
+TEST(RotateBilevel, EqualsPerPixelMappingWhereRunEndsFallOnTies) {
+  // sin = 1/32 and cos = 1 - 1/1024 (nearly) put run ends of whole rows
+  // exactly on pixel borders, where the rounding ties decide.
+  const double degrees = 180.0 / std::numbers::pi;
+  TDibGraphic src;
+  MakeRandom(src, 2101, 64, ifBlackWhite, 77);
+  for (double angle : {std::asin(1.0 / 32) * degrees, -std::asin(1.0 / 16) * degrees,
+                       std::acos(1.0 - 1.0 / 1024) * degrees, -std::acos(1.0 - 1.0 / 256) * degrees}) {
+    for (bool grow : {false, true}) {
+      TDibGraphic fast, ref;
+      RotateBilevel(src, fast, grow, angle);
+      ReferenceRotate(src, ref, angle, !grow, 0xFFFFFF);
+      ASSERT_TRUE(SamePixels(fast, ref)) << "angle " << angle << " grow " << grow;
+    }
+  }
+}
+
 TEST(RotateBilevel, LeavesOtherFormatsAndEmptyImagesAlone) {
   TDibGraphic grey, dst;
   MakeRandom(grey, 10, 10, ifGray256, 3);
