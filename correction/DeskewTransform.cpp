@@ -21,6 +21,8 @@
 #include <thread>
 
 #include "image/ImagingHooks.h"
+#include "image/transforms/ImageFormatTransform.h"
+#include "image/transforms/RotateTransform.h"
 
 namespace {
 
@@ -133,6 +135,76 @@ __attribute__((always_inline)) inline std::int32_t Prefix(const TPrefixEntry& en
   return static_cast<std::int32_t>(entry.Before) + __builtin_popcountll(entry.Bits & mask);
 }
 
+// White pixels of one segment [x0, x1) of a row; when both ends lie in one
+// word (chosen once per segment column, not per row) a single masked
+// popcount does.
+template <bool OneWord>
+__attribute__((always_inline)) inline std::int32_t SegmentCount(const TPrefixEntry* c0,
+                                                                const TPrefixEntry* c1,
+                                                                std::uint64_t m0,
+                                                                std::uint64_t m1,
+                                                                std::size_t off) {
+  if constexpr (OneWord)
+    return __builtin_popcountll(c0[off].Bits & m1 & ~m0);
+  else
+    return Prefix(c1[off], m1) - Prefix(c0[off], m0);
+}
+
+// One or two path segment columns at once (k and k + 1 when Two): the
+// segment ends of each column are fixed for all paths of a candidate, so
+// whether a segment lies inside one word is decided here, not per row.
+struct TSegmentColumn {
+  const TPrefixEntry* A0;
+  const TPrefixEntry* A1;
+  const TPrefixEntry* B0;
+  const TPrefixEntry* B1;
+  std::uint64_t MA0, MA1, MB0, MB1;
+};
+
+template <unsigned Shape, bool Two>
+__attribute__((always_inline)) inline void AddSegments(const TSegmentColumn& s,
+                                                       const TSegmentColumn& t, int band, int nb,
+                                                       std::int32_t* down, std::int32_t* up) {
+  std::size_t off = 0;
+  for (int i = 0; i < nb; ++i, off += static_cast<std::size_t>(band)) {
+    std::int32_t dn = SegmentCount<(Shape & 1) != 0>(s.A0, s.A1, s.MA0, s.MA1, off);
+    std::int32_t u = SegmentCount<(Shape & 2) != 0>(s.B0, s.B1, s.MB0, s.MB1, off);
+    if constexpr (Two) {
+      dn += SegmentCount<(Shape & 4) != 0>(t.A0, t.A1, t.MA0, t.MA1, off);
+      u += SegmentCount<(Shape & 8) != 0>(t.B0, t.B1, t.MB0, t.MB1, off);
+    }
+    down[i] += dn;
+    up[i] += u;
+  }
+}
+
+template <unsigned Shape, bool Two>
+__attribute__((always_inline)) inline void AddSegmentsDispatch(unsigned shape,
+                                                               const TSegmentColumn& s,
+                                                               const TSegmentColumn& t, int band,
+                                                               int nb, std::int32_t* down,
+                                                               std::int32_t* up) {
+  if constexpr (Shape < (Two ? 16u : 4u)) {
+    if (shape == Shape)
+      AddSegments<Shape, Two>(s, t, band, nb, down, up);
+    else
+      AddSegmentsDispatch<Shape + 1, Two>(shape, s, t, band, nb, down, up);
+  }
+}
+
+__attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTable& table,
+                                                                int width, int k, int seg,
+                                                                unsigned& shape, int shift) {
+  const int a0 = k * seg;
+  const int a1 = a0 + seg;
+  const int b0 = width - a1;
+  const int b1 = width - a0;
+  if ((a0 >> 6) == (a1 >> 6)) shape |= 1u << shift;
+  if ((b0 >> 6) == (b1 >> 6)) shape |= 2u << shift;
+  return {table.Column(a0) + k, table.Column(a1) + k, table.Column(b0) + k, table.Column(b1) + k,
+          LeftMask(a0),         LeftMask(a1),         LeftMask(b0),         LeftMask(b1)};
+}
+
 // Adds the white counts of the d + 1 path segments of every path to the two
 // profiles (down: columns k*seg .. k*seg+seg-1 on row start+k; up: the
 // mirrored columns). Profiles must be zeroed, nb entries each.
@@ -141,22 +213,17 @@ __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixT
                                                                   int band, int nb,
                                                                   std::int32_t* down,
                                                                   std::int32_t* up) {
-  for (int k = 0; k <= d; ++k) {
-    const int a0 = k * seg;
-    const int a1 = a0 + seg;
-    const int b0 = width - a1;
-    const int b1 = width - a0;
-    const TPrefixEntry* ca0 = table.Column(a0) + k;
-    const TPrefixEntry* ca1 = table.Column(a1) + k;
-    const TPrefixEntry* cb0 = table.Column(b0) + k;
-    const TPrefixEntry* cb1 = table.Column(b1) + k;
-    const std::uint64_t ma0 = LeftMask(a0), ma1 = LeftMask(a1);
-    const std::uint64_t mb0 = LeftMask(b0), mb1 = LeftMask(b1);
-    std::size_t off = 0;
-    for (int i = 0; i < nb; ++i, off += static_cast<std::size_t>(band)) {
-      down[i] += Prefix(ca1[off], ma1) - Prefix(ca0[off], ma0);
-      up[i] += Prefix(cb1[off], mb1) - Prefix(cb0[off], mb0);
-    }
+  int k = 0;
+  for (; k + 1 <= d; k += 2) {
+    unsigned shape = 0;
+    const TSegmentColumn s = MakeColumn(table, width, k, seg, shape, 0);
+    const TSegmentColumn t = MakeColumn(table, width, k + 1, seg, shape, 2);
+    AddSegmentsDispatch<0, true>(shape, s, t, band, nb, down, up);
+  }
+  if (k <= d) {
+    unsigned shape = 0;
+    const TSegmentColumn s = MakeColumn(table, width, k, seg, shape, 0);
+    AddSegmentsDispatch<0, false>(shape, s, s, band, nb, down, up);
   }
 }
 
@@ -312,4 +379,182 @@ double TDeskewTransform::ShiftToAngle(int shift, int width) {
 double TDeskewTransform::FindSkewAngle(const TDibGraphic& bilevel) const {
   if (bilevel.Empty() || bilevel.ImageFormat() != ifBlackWhite) return 0.0;
   return ShiftToAngle(BestShift(ScoreCandidates(bilevel)), bilevel.Width());
+}
+
+// ---------------------------------------------------------------------------
+// Measuring pages and parts of pages, and the deskew command.
+
+namespace {
+
+// Copies n bits from src (starting at bit srcBit, most significant bit of a
+// byte first) to dst at bit dstBit, leaving the other bits of dst as they
+// are. Reads and writes only bytes that hold copied bits.
+void CopyBits(std::uint8_t* dst, std::int64_t dstBit, const std::uint8_t* src, std::int64_t srcBit,
+              std::int64_t n) {
+  if (n <= 0) return;
+  if ((dstBit & 7) == 0 && (srcBit & 7) == 0) {
+    const std::int64_t whole = n >> 3;
+    std::memcpy(dst + (dstBit >> 3), src + (srcBit >> 3), static_cast<std::size_t>(whole));
+    dstBit += whole * 8;
+    srcBit += whole * 8;
+    n -= whole * 8;
+    if (n == 0) return;
+  }
+  while (n > 0) {
+    const int dOff = static_cast<int>(dstBit & 7);
+    const int take = static_cast<int>(std::min<std::int64_t>(8 - dOff, n));
+    const std::int64_t sByte = srcBit >> 3;
+    const int sOff = static_cast<int>(srcBit & 7);
+    unsigned window = static_cast<unsigned>(src[sByte]) << 8;
+    if (sOff + take > 8) window |= src[sByte + 1];
+    const unsigned value = (window >> (16 - sOff - take)) & ((1u << take) - 1u);
+    const unsigned mask = ((1u << take) - 1u) << (8 - dOff - take);
+    std::uint8_t& d = dst[dstBit >> 3];
+    d = static_cast<std::uint8_t>((d & ~mask) | ((value << (8 - dOff - take)) & mask));
+    dstBit += take;
+    srcBit += take;
+    n -= take;
+  }
+}
+
+// Copies source (whole) onto dest with its top-left at (x, y), clipped to
+// dest; both images have the same pixel format. Pixels are copied as they
+// are stored (palette indices or colours).
+void PasteImage(TDibGraphic& dest, const TDibGraphic& source, int x, int y) {
+  if (dest.Empty() || source.Empty() || dest.ImageFormat() != source.ImageFormat()) return;
+  const TRect clip = IntersectRect(Rect(x, y, x + source.Width(), y + source.Height()),
+                                   Rect(0, 0, dest.Width(), dest.Height()));
+  if (clip.IsEmpty()) return;
+  const int bpp = dest.BitCount();
+  const std::int64_t bits = static_cast<std::int64_t>(clip.Width()) * bpp;
+  for (int row = clip.Top; row < clip.Bottom; ++row)
+    CopyBits(dest.ScanLine(row), static_cast<std::int64_t>(clip.Left) * bpp, source.ScanLine(row - y),
+             static_cast<std::int64_t>(clip.Left - x) * bpp, bits);
+}
+
+// part <- the pixels of rect r of the page (r inside the page), with the
+// page's format, palette and resolution.
+void CopyPart(const TDibGraphic& page, const TRect& r, TDibGraphic& part) {
+  part.NewImage(r.Width(), r.Height(), page.ImageFormat(), &page.Palette(), page.XDotsPerInch(),
+                page.YDotsPerInch());
+  part.SetXPelsPerMeter(page.XPelsPerMeter());
+  part.SetYPelsPerMeter(page.YPelsPerMeter());
+  const int bpp = page.BitCount();
+  const std::int64_t bits = static_cast<std::int64_t>(r.Width()) * bpp;
+  for (int row = 0; row < r.Height(); ++row)
+    CopyBits(part.ScanLine(row), 0, page.ScanLine(r.Top + row), static_cast<std::int64_t>(r.Left) * bpp,
+             bits);
+}
+
+// Paints the whole image white (the nearest palette entry on palette images).
+void FillWhite(TDibGraphic& image) {
+  std::uint8_t fill = 0xFF;
+  if (image.ImageFormat() != ifTrueColor) {
+    const int index = image.NearestPaletteIndex(0xFFFFFF);
+    switch (image.BitCount()) {
+      case 1: fill = index ? 0xFF : 0x00; break;
+      case 4: fill = static_cast<std::uint8_t>(index * 0x11); break;
+      default: fill = static_cast<std::uint8_t>(index); break;
+    }
+  }
+  std::memset(image.Bits(), fill, image.ImageSize());
+}
+
+TRect PageRect(const TDibGraphic& page) { return Rect(0, 0, page.Width(), page.Height()); }
+
+}  // namespace
+
+float DetectSkewAngle(const TDibGraphic& page, TDibGraphic* scratch, int threadCount) {
+  if (page.Empty() || scratch == nullptr) return 0.0f;
+  TBusyCursor busy;
+  if (scratch != &page) scratch->Assign(page);
+  if (scratch->ImageFormat() != ifBlackWhite) {
+    // A plain nearest-colour mapping to black or white.
+    TImageFormatTransform toBilevel;
+    toBilevel.Format = ifBlackWhite;
+    toBilevel.OptimalPalette = false;
+    toBilevel.Dither = false;
+    toBilevel.Apply(*scratch);
+  }
+  TDeskewTransform search;
+  search.ThreadCount = threadCount;
+  return static_cast<float>(search.FindSkewAngle(*scratch));
+}
+
+float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn) {
+  if (work.Empty()) return 0.0f;
+  if (turn) {
+    TNBRotateTransform quarter;
+    quarter.Angle = 90.0;
+    quarter.Apply(work);
+  }
+  if (work.Height() < 100) {
+    // Too few rows for a profile: measure it on a larger white page.
+    TDibGraphic local;
+    TDibGraphic& copy = scratch != nullptr && scratch != &work ? *scratch : local;
+    copy.Assign(work);
+    work.NewImage(copy.Width() + 150, copy.Height() + 150, copy.ImageFormat(), &copy.Palette(),
+                  copy.XDotsPerInch(), copy.YDotsPerInch());
+    work.SetXPelsPerMeter(copy.XPelsPerMeter());
+    work.SetYPelsPerMeter(copy.YPelsPerMeter());
+    FillWhite(work);
+    PasteImage(work, copy, 0, 0);
+  }
+  return DetectSkewAngle(work, scratch);
+}
+
+float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
+                 bool verticalWriting, const TRect* selection) {
+  if (page.Empty()) return 0.0f;
+  float angle = 0.0f;
+  if (selection != nullptr) {
+    const TRect r = IntersectRect(NormalizeRect(*selection), PageRect(page));
+    if (r.IsEmpty())
+      work.Clear();
+    else
+      CopyPart(page, r, work);
+    angle = DetectRegionSkew(work, &undo, work.Height() > work.Width());
+  } else if (!verticalWriting) {
+    angle = DetectSkewAngle(page, &work);
+  } else {
+    work.Assign(page);
+    angle = DetectRegionSkew(work, &undo, true);
+  }
+  work.Clear();
+  undo.Assign(page);
+  if (angle != 0.0f) {
+    if (page.ImageFormat() != ifBlackWhite)
+      RotateImageKeep(page, &undo, !growSize, angle);
+    else
+      RotateBilevel(undo, page, growSize, angle);
+  }
+  return angle;
+}
+
+void DeskewRegions(TDibGraphic& page, TDibGraphic& scratch, std::vector<TRect>& regions) {
+  if (page.Empty()) return;
+  const bool bilevel = page.ImageFormat() == ifBlackWhite;
+  TDibGraphic work;
+  for (TRect& region : regions) {
+    const TRect r = IntersectRect(NormalizeRect(region), PageRect(page));
+    if (r.IsEmpty()) continue;
+    CopyPart(page, r, work);
+    const float angle = DetectRegionSkew(work, &scratch, work.Height() > work.Width());
+    // The measurement may have turned the part or put it on a larger page:
+    // rotate the part itself.
+    if (work.Width() != r.Width() || work.Height() != r.Height())
+      CopyPart(page, r, work);
+    if (angle == 0.0f) continue;
+    if (!bilevel) {
+      RotateImageKeep(work, &scratch, true, angle);
+      PasteImage(page, work, r.Left, r.Top);
+    } else {
+      RotateBilevel(work, scratch, true, angle);
+      region = NormalizeRect(region);
+      region.Left = r.Left - (scratch.Width() - r.Width()) / 2;
+      region.Top = r.Top - (scratch.Height() - r.Height()) / 2;
+      PasteImage(page, scratch, region.Left, region.Top);
+    }
+  }
+  scratch.Clear();
 }
