@@ -122,8 +122,10 @@ void WritePages([[maybe_unused]] const std::string& fileName, const std::string&
 #endif
 #ifdef VELTRAX_HAVE_PDF
   if (IsPdfFile(type)) {
-    TPdfGraphic work;
-    SavePagesToPdfFile(work, fileName, pageCount, [&](int i) -> TDibGraphic* { return getPage(i).Page.get(); });
+    TPdfGraphic writer;
+    TDibGraphic work;
+    writer.SavePagesToPdfFile(work, fileName, pageCount,
+                              [&](int i) -> TDibGraphic* { return getPage(i).Page.get(); });
     return;
   }
 #endif
