@@ -147,7 +147,8 @@ void StretchBlackOnWhite(TDibGraphic& image, const TRect& dest, const TDibGraphi
 }
 
 // Displacement of the content along one axis for the centring modes.
-int Displacement(int mode, int size, int first, int last, int offset) {
+std::int64_t Displacement(int mode, std::int64_t size, std::int64_t first, std::int64_t last,
+                          std::int64_t offset) {
   switch (mode) {
     case 0: return (size - last - first) / 2;
     case 1: return offset - first;
@@ -236,8 +237,8 @@ void CenterContent(TDibGraphic& image, TDibGraphic* undo, int hMode, int thresho
   if (!CanPlace(image, undo)) return;
   TBusyCursor busy;
   const TRect content = FindContentBounds(image, rowInk, colInk, threshold);
-  const int dx = Displacement(hMode, image.Width(), content.Left, content.Right, hOffset);
-  const int dy = Displacement(vMode, image.Height(), content.Top, content.Bottom, vOffset);
+  const std::int64_t dx = Displacement(hMode, image.Width(), content.Left, content.Right, hOffset);
+  const std::int64_t dy = Displacement(vMode, image.Height(), content.Top, content.Bottom, vOffset);
   undo->Assign(image);
   // Without a move, painting white and copying back would give the page
   // itself.

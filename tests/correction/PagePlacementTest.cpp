@@ -149,6 +149,12 @@ TEST(PagePlacement, CenteringModesMoveTheContent) {
     EXPECT_TRUE(SamePixels(image, expected)) << c.hMode << "/" << c.vMode;
     EXPECT_TRUE(SamePixels(undo, page));
   }
+  // Offsets far beyond the page move the content off it.
+  TDibGraphic image, undo, white;
+  image.Assign(page);
+  MakeWhitePage(white, 60, 40);
+  CenterContent(image, &undo, 1, 216, 1, 1, INT32_MAX, 2, INT32_MIN);
+  EXPECT_TRUE(SamePixels(image, white));
 }
 
 TEST(PagePlacement, CentredContentMovesAtMostOnePixelAndEmptyPageStaysWhite) {
