@@ -60,6 +60,12 @@ void OnFreshPage(benchmark::State& state, Op op) {
   }
 }
 
+// What the fresh copy and the paused timer cost by themselves.
+void BM_FreshPageOnly(benchmark::State& state) {
+  OnFreshPage(state, [](TDibGraphic& page) { benchmark::DoNotOptimize(page.Bits()); });
+}
+BENCHMARK(BM_FreshPageOnly)->Unit(benchmark::kMillisecond);
+
 void BM_RemoveSpecks9x9(benchmark::State& state) {
   OnFreshPage(state, [](TDibGraphic& page) { RemoveSpecks(page, 9, 9, false, kNoRegions, 216); });
 }

@@ -123,9 +123,16 @@ inline Word RightOf(const Word* row, int i) { return (row[i] << 1) | (row[i + 1]
 void ApplyToLine(std::uint8_t* line, int stride, int i, Word change, bool set) {
   if (!change) return;
   const int start = i * 8;
+  if (start + 8 <= stride) {
+    Word v;
+    std::memcpy(&v, line + start, sizeof v);
+    const Word m = __builtin_bswap64(change);  // back to the row's byte order
+    v = set ? (v | m) : (v & ~m);
+    std::memcpy(line + start, &v, sizeof v);
+    return;
+  }
   for (int k = 0; k < 8 && start + k < stride; ++k) {
     const auto b = static_cast<std::uint8_t>(change >> (56 - 8 * k));
-    if (!b) continue;
     line[start + k] = set ? static_cast<std::uint8_t>(line[start + k] | b)
                           : static_cast<std::uint8_t>(line[start + k] & ~b);
   }
@@ -136,10 +143,12 @@ void ApplyToLine(std::uint8_t* line, int stride, int i, Word change, bool set) {
 Word CountAtMost(int level, Word b0, Word b1, Word b2, Word b3) {
   if (level < 0) return 0;
   if (level >= 8) return ~Word{0};
-  Word result = 0;
-  for (int v = 0; v <= level; ++v)
-    result |= ((v & 1) ? b0 : ~b0) & ((v & 2) ? b1 : ~b1) & ((v & 4) ? b2 : ~b2) & ~b3;
-  return result;
+  // count > level, compared bit-slice by bit-slice from the top.
+  const Word l0 = (level & 1) ? ~Word{0} : 0, l1 = (level & 2) ? ~Word{0} : 0,
+             l2 = (level & 4) ? ~Word{0} : 0;
+  const Word eq2 = ~(b2 ^ l2), eq1 = ~(b1 ^ l1);
+  const Word greater = b3 | (b2 & ~l2) | (eq2 & ((b1 & ~l1) | (eq1 & b0 & ~l0)));
+  return ~greater;
 }
 
 inline void FullAdd(Word a, Word b, Word c, Word& sum, Word& carry) {
