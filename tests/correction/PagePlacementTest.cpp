@@ -258,6 +258,13 @@ TEST(PagePlacement, FitToPaperSizesAndCentring) {
       const int expected = (sy >= 0 && sy < 30) ? page.GetPixelIndex(sx, sy) : 1;
       ASSERT_EQ(other.GetPixelIndex(x, y), expected) << x << "," << y;
     }
+  // Stretched to twice the size: every pixel becomes a 2 x 2 block.
+  TDibGraphic doubled;
+  doubled.Assign(page);
+  FitToPaper(doubled, &undo, 82, 60, true, true);
+  ASSERT_EQ(doubled.Width(), 82);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 82; ++x) ASSERT_EQ(doubled.GetPixelIndex(x, y), page.GetPixelIndex(x / 2, y / 2)) << x << "," << y;
   // No size: nothing happens.
   TDibGraphic keep;
   keep.Assign(page);
