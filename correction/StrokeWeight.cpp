@@ -173,6 +173,8 @@ void DarkenRect(TDibGraphic& image, const TRect& rect, int level,
     for (int i = rows.FirstWord(); i < rows.EndWord(); ++i) {
       const Word candidates = c[i] & mask[i];
       if (!candidates) continue;
+      // Number of white neighbours, 64 pixels at once, as the bit slices
+      // s0 + 2 b1 + 4 b2 + 8 b3 (a small tree of full adders).
       Word sa, ca, sb, cb, s0, cd, t, ce;
       FullAdd(LeftOf(p, i), p[i], RightOf(p, i), sa, ca);
       FullAdd(LeftOf(n, i), n[i], RightOf(n, i), sb, cb);
