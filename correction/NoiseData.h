@@ -26,8 +26,7 @@ class TNoiseData {
   TNoiseData(TDibGraphic& image, int threshold) : image_(image), threshold_(threshold) {}
 
   void FindComponents();
-  // Finished boxes, in the order their groups ended (the row after their
-  // last row), left to right within a row.
+  // Finished boxes, ordered by last row, then by left column.
   const std::vector<TComponentBox>& Finished() const { return finished_; }
   // The box with the largest (Bottom - Top) + (Right - Left); ties: the box
   // whose last row comes first, then the leftmost. (0,0,0,0) when none.

@@ -51,7 +51,7 @@ void RegisterStandardFormats() {
     RegisterTiffFormat();
     RegisterJpegFormat();
     RegisterPdfFormat();
-    RegisterPpmFormat();
+    // PPM registration joins with its reader.
   });
 }
 
