@@ -346,8 +346,8 @@ TPdfPageImage TPdfGraphic::EncodePage(const TDibGraphic& page) {
     // One Group 4 strip written by the TIFF writer, taken over unchanged.
     TTiffGraphic tiff;
     tiff.Assign(page);
-    tiff.Compression = tcCCITT4;
-    tiff.RowsPerStrip = page.Height();
+    tiff.SetCompression(tcCCITT4);
+    tiff.RowsPerStrip = static_cast<std::uint32_t>(page.Height());
     TMemoryStream ms;
     tiff.SaveToStream(ms);
     TTiffDecoder decoder(ms.Memory(), static_cast<std::size_t>(ms.Size()));
