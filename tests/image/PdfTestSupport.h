@@ -85,16 +85,21 @@ inline Netpbm ReadNetpbm(const std::string& path) {
   return out;
 }
 
-// Number of pixels where a P5 grey map thresholded at 128 (below = black)
-// differs from the 1-bit page (0 = black); -1 when the sizes differ.
-inline long PgmDifferences(const Netpbm& pgm, const TDibGraphic& page) {
-  if (pgm.Bitmap || pgm.Width != page.Width() || pgm.Height != page.Height() ||
-      pgm.Pixels.size() < static_cast<std::size_t>(page.Width()) * static_cast<std::size_t>(page.Height()))
+// Number of pixels where a P5 grey map rendered at scale device pixels per
+// image pixel, sampled at the centre of each block and thresholded at 128
+// (below = black), differs from the 1-bit page (0 = black); -1 when the
+// sizes differ. Sampling block centres keeps the renderer's sub-pixel
+// placement of the image out of the comparison.
+inline long PgmDifferences(const Netpbm& pgm, const TDibGraphic& page, int scale = 4) {
+  if (pgm.Bitmap || pgm.Width != page.Width() * scale || pgm.Height != page.Height() * scale ||
+      pgm.Pixels.size() < static_cast<std::size_t>(pgm.Width) * static_cast<std::size_t>(pgm.Height))
     return -1;
   long differences = 0;
   for (int y = 0; y < page.Height(); ++y)
     for (int x = 0; x < page.Width(); ++x) {
-      const bool pgmBlack = static_cast<unsigned char>(pgm.Pixels[static_cast<std::size_t>(y) * page.Width() + x]) < 128;
+      const std::size_t at = static_cast<std::size_t>(y * scale + scale / 2) * static_cast<std::size_t>(pgm.Width) +
+                             static_cast<std::size_t>(x * scale + scale / 2);
+      const bool pgmBlack = static_cast<unsigned char>(pgm.Pixels[at]) < 128;
       const bool pageBlack = ((page.ScanLine(y)[x / 8] >> (7 - x % 8)) & 1) == 0;
       differences += pgmBlack != pageBlack;
     }

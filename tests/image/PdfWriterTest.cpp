@@ -185,9 +185,9 @@ TEST(PdfWriter, OtherProgramsReadOurGroup4Page) {
     ASSERT_EQ(pdftest::Run("pdfimages -list '" + pdf + "' > '" + dir + "/list.txt' 2>&1"), 0);
     const std::string list = pdftest::ReadText(dir + "/list.txt");
     EXPECT_TRUE(std::regex_search(list, std::regex("image +203 +97 +gray +1 +1 +ccitt"))) << list;
-    // One pixel per point; grey output thresholded (the mono output dithers
-    // the anti-aliased edges).
-    ASSERT_EQ(pdftest::Run("pdftoppm -gray -r 72 -f 1 -l 1 '" + pdf + "' '" + dir + "/render'"), 0);
+    // Four device pixels per image pixel; the grey output is thresholded
+    // (the mono output dithers anti-aliased edges).
+    ASSERT_EQ(pdftest::Run("pdftoppm -gray -r 288 -f 1 -l 1 '" + pdf + "' '" + dir + "/render'"), 0);
     const std::string rendered = dir + "/render-1.pgm";
     EXPECT_EQ(pdftest::PgmDifferences(pdftest::ReadNetpbm(rendered), page), 0);
     std::remove(rendered.c_str());
