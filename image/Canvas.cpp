@@ -249,6 +249,11 @@ std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
   return __builtin_bswap64(w);
 }
 
+void StoreBigEndian64(std::uint8_t* p, std::uint64_t w) {
+  w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
+}
+
 // Bits [lo, hi) of a padded row: all ones / any one.
 bool AllOnes(const std::uint8_t* row, int lo, int hi) {
   while (hi - lo > 57) {
@@ -298,13 +303,16 @@ void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, 
       }
       if (xm.Identity) {
         // Shifted copy: destination bit p holds source bit p + d.
+        // Eight destination bytes at a time; the few bytes written past
+        // ob1 land in the row buffer's guard and are never combined.
         const int d = xm.SrcMin - x0;
-        for (int b = ob0; b <= ob1; ++b) {
+        for (int b = ob0; b <= ob1; b += 8) {
           const int q = 8 * b + d;  // >= -7
           const int qb = (q + 64) / 8 - 8;
           const int sh = q - 8 * qb;
-          const unsigned pair = (static_cast<unsigned>(tmp[qb]) << 8) | tmp[qb + 1];
-          o[b] = static_cast<std::uint8_t>(pair >> (8 - sh));
+          std::uint64_t w = LoadBigEndian64(tmp + qb);
+          if (sh) w = (w << sh) | (tmp[qb + 8] >> (8 - sh));
+          StoreBigEndian64(o + b, w);
         }
       } else {
         std::memset(o + ob0, 0, static_cast<std::size_t>(ob1 - ob0 + 1));
