@@ -115,6 +115,26 @@ void BM_StretchHalfHalftoneTrueColour(benchmark::State& state) {
 }
 BENCHMARK(BM_StretchHalfHalftoneTrueColour)->Unit(benchmark::kMillisecond);
 
+// A smoothed display copy of a page at a quarter of its size.
+void BM_StretchQuarterHalftoneBilevelToGrey(benchmark::State& state) {
+  const TDibGraphic& src = Page();
+  TDibGraphic view;
+  view.NewImage(src.Width() / 4, src.Height() / 4, ifGray256);
+  for (auto _ : state) {
+    view.Canvas().StretchMode = TStretchMode::smHalftone;
+    view.Canvas().StretchDraw(TRect{0, 0, view.Width(), view.Height()}, src);
+  }
+}
+BENCHMARK(BM_StretchQuarterHalftoneBilevelToGrey)->Unit(benchmark::kMillisecond);
+
+void BM_DrawShiftedTrueColour(benchmark::State& state) {
+  const TDibGraphic& src = ColourPage();
+  TDibGraphic page;
+  page.Assign(src);
+  for (auto _ : state) page.Canvas().Draw(13, 7, src);
+}
+BENCHMARK(BM_DrawShiftedTrueColour)->Unit(benchmark::kMillisecond);
+
 #ifdef VELTRAX_HAVE_LEPTONICA
 PIX* LeptPage() {
   static PIX* pix = [] {
@@ -167,6 +187,14 @@ void BM_LeptonicaScaleAreaMapHalfRgb(benchmark::State& state) {
   pixDestroy(&rgb);
 }
 BENCHMARK(BM_LeptonicaScaleAreaMapHalfRgb)->Unit(benchmark::kMillisecond);
+
+void BM_LeptonicaScaleToGray4(benchmark::State& state) {
+  for (auto _ : state) {
+    PIX* grey = pixScaleToGray4(LeptPage());
+    pixDestroy(&grey);
+  }
+}
+BENCHMARK(BM_LeptonicaScaleToGray4)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

@@ -505,6 +505,55 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   std::vector<std::uint32_t> row(static_cast<std::size_t>(source.Width()));
   auto put = [&](int x, std::uint32_t c) { out.Put(x, destTrue ? c : static_cast<std::uint32_t>(image_.NearestPaletteIndex(c))); };
 
+  if (mode == TStretchMode::smHalftone && sbpp == 1) {
+    // Two colours only: the weighted sum of a channel is c1 * (total - z) +
+    // c0 * z, where z is the weight of the index-0 pixels. Those are the ink
+    // of a page and few, so whole bytes of paper are skipped.
+    const std::size_t n = static_cast<std::size_t>(source.Width());
+    std::vector<std::uint64_t> zeros(n);
+    const TColor32 c0 = colorOf[0], c1 = colorOf[1];
+    for (int j = 0; j < ym.Count; ++j) {
+      const int lo = ym.Lo[static_cast<std::size_t>(j)], hi = ym.Hi[static_cast<std::size_t>(j)];
+      const std::int64_t* wy = &ym.Weights[static_cast<std::size_t>(ym.WeightAt[static_cast<std::size_t>(j)])];
+      std::fill(zeros.begin() + cFrom, zeros.begin() + cTo, 0);
+      std::uint64_t wyTotal = 0;
+      for (int r = lo; r < hi; ++r) {
+        const auto w = static_cast<std::uint64_t>(wy[r - lo]);
+        wyTotal += w;
+        const std::uint8_t* srow = source.ScanLine(r);
+        for (int b = cFrom >> 3; b <= (cTo - 1) >> 3; ++b) {
+          unsigned ink = static_cast<std::uint8_t>(~srow[b]);
+          while (ink) {
+            const int bit = __builtin_clz(ink) - 24;
+            ink &= ~(0x80u >> bit);
+            const int k = 8 * b + bit;
+            if (k >= cFrom && k < cTo) zeros[static_cast<std::size_t>(k)] += w;
+          }
+        }
+      }
+      for (int i = 0; i < xm.Count; ++i) {
+        const int xlo = xm.Lo[static_cast<std::size_t>(i)], xhi = xm.Hi[static_cast<std::size_t>(i)];
+        const std::int64_t* wx = &xm.Weights[static_cast<std::size_t>(xm.WeightAt[static_cast<std::size_t>(i)])];
+        std::uint64_t z = 0, wxTotal = 0;
+        for (int k = xlo; k < xhi; ++k) {
+          const auto w = static_cast<std::uint64_t>(wx[k - xlo]);
+          wxTotal += w;
+          z += w * zeros[static_cast<std::size_t>(k)];
+        }
+        const std::uint64_t total = wxTotal * wyTotal;
+        auto channel = [&](int v0, int v1) {
+          return static_cast<int>((static_cast<std::uint64_t>(v1) * (total - z) + static_cast<std::uint64_t>(v0) * z +
+                                   total / 2) /
+                                  total);
+        };
+        put(x0 + i, RgbColor(channel(RedOf(c0), RedOf(c1)), channel(GreenOf(c0), GreenOf(c1)),
+                             channel(BlueOf(c0), BlueOf(c1))));
+      }
+      CombineRow(dbpp, image_.ScanLine(ym.First + j), out.Data(), x0, x1, CopyMode);
+    }
+    return;
+  }
+
   if (mode == TStretchMode::smHalftone) {
     const std::size_t n = static_cast<std::size_t>(source.Width());
     std::vector<std::uint64_t> sumR(n), sumG(n), sumB(n);
