@@ -258,9 +258,10 @@ enum class TBitOp { None, And, Or };
 
 // Destination bit x0 + i = source bit bit1[i] combined with bit bit2[i].
 template <bool Or>
-void GatherBits(const std::uint8_t* base, const int* bit1, const int* bit2, int count, int x0, std::uint8_t* out) {
+void GatherBits(const std::uint8_t* base, const std::size_t* bit1, const std::size_t* bit2, int count, int x0,
+                std::uint8_t* out) {
   for (int i = 0; i < count; ++i) {
-    const int a = bit1[i], b = bit2[i];
+    const std::size_t a = bit1[i], b = bit2[i];
     const int va = (base[a >> 3] >> (7 - (a & 7))) & 1;
     const int vb = (base[b >> 3] >> (7 - (b & 7))) & 1;
     const int v = Or ? (va | vb) : (va & vb);
@@ -284,7 +285,8 @@ void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, 
   // combination of bits s .. s + 2^k - 1; level 0 is the row itself.
   // All levels live in one buffer; bit1/bit2 address the two windows of
   // each destination pixel as bit offsets from its start.
-  std::vector<int> levelOf, bit1, bit2;
+  std::vector<int> levelOf;
+  std::vector<std::size_t> bit1, bit2;
   int levels = 1;
   const std::size_t levelSize = static_cast<std::size_t>(srcStride) + 2 * kPad;
   if (!xm.Identity) {
@@ -300,9 +302,9 @@ void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, 
     bit2.resize(levelOf.size());
     for (std::size_t i = 0; i < levelOf.size(); ++i) {
       const int k = levelOf[i];
-      const int base = static_cast<int>((static_cast<std::size_t>(k) * levelSize + kPad) * 8);
-      bit1[i] = base + xm.Lo[i];
-      bit2[i] = base + xm.Hi[i] - (1 << k);
+      const std::size_t base = (static_cast<std::size_t>(k) * levelSize + kPad) * 8;
+      bit1[i] = base + static_cast<std::size_t>(xm.Lo[i]);
+      bit2[i] = base + static_cast<std::size_t>(xm.Hi[i] - (1 << k));
     }
   }
   std::vector<std::uint8_t> levelData(levelSize * static_cast<std::size_t>(levels));
