@@ -27,6 +27,7 @@
 namespace {
 
 constexpr std::int64_t kCoordLimit = std::int64_t{1} << 29;
+constexpr int kMaxPenWidth = 256;
 // Guard bytes around scratch rows, so that shifted and 64-bit reads near the
 // ends of a row stay inside the buffer.
 constexpr int kPad = 8;
@@ -715,7 +716,7 @@ void TCanvas::Line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64
   const std::int64_t db = xMajor ? ady : adx;
   // Only steps whose major coordinate can reach the image (with the pen's
   // width) are walked.
-  const std::int64_t margin = std::clamp(PenWidth, 1, 1 << 16);
+  const std::int64_t margin = std::clamp(PenWidth, 1, kMaxPenWidth);
   const std::int64_t extent = xMajor ? image_.Width() : image_.Height();
   std::int64_t iFrom = 0, iTo = n;
   if (sa > 0) {

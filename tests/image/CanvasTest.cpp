@@ -394,6 +394,17 @@ TEST(Canvas, LinesExcludeTheEndPointAndClip) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(g.GetPixelIndex(i, 9 - i), 0);
   EXPECT_EQ(g.GetPixelIndex(4, 5), 1);
 
+  // A wide pen stamps a square centred on each pixel of the line.
+  TDibGraphic wide;
+  MakeWhitePage(wide, 10, 12);
+  wide.Canvas().PenColor = 0;
+  wide.Canvas().PenWidth = 3;
+  wide.Canvas().MoveTo(2, 8);
+  wide.Canvas().LineTo(5, 8);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(wide.GetPixelIndex(x, y), (x >= 1 && x <= 5 && y >= 7 && y <= 9) ? 0 : 1) << x << "," << y;
+
   // A long line reaching far outside draws exactly the part that a big
   // enough image would show.
   TDibGraphic big, clipped;
