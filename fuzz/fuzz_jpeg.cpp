@@ -16,7 +16,7 @@ bool FramesAreSmall(const std::uint8_t* d, std::size_t size) {
       continue;
     const std::uint64_t h = (d[i + 5] << 8) | d[i + 6];
     const std::uint64_t w = (d[i + 7] << 8) | d[i + 8];
-    if (w * h > (16u << 20)) return false;
+    if (w * h > (1u << 20)) return false;
   }
   return true;
 }
