@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "correction/Borders.h"
+#include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -100,6 +102,28 @@ TEST(StrokeWeight, FastPathsMatchPlainReference) {
       }
     }
   }
+}
+
+TEST(StrokeWeight, RealPageMatchesPlainReference) {
+  TTiffGraphic page;
+  page.LoadFromFile(SharedFile("testdata/bench/a4-feyn.tif"));
+  CropToRect(page, TRect{301, 500, 901, 820});
+  const std::vector<TRect> regions = {TRect{40, 30, 300, 200}};
+  for (int level : {0, 4}) {
+    TDibGraphic fast, slow;
+    fast.Assign(page);
+    slow.Assign(page);
+    DarkenStrokes(fast, level, regions, false);
+    ReferenceStrokes(slow, true, level, regions, false);
+    EXPECT_TRUE(SamePixels(fast, slow)) << "darken " << level;
+    EXPECT_FALSE(SamePixels(fast, page)) << "the crop holds text";
+  }
+  TDibGraphic fast, slow;
+  fast.Assign(page);
+  slow.Assign(page);
+  LightenStrokes(fast, kNoRegions, false);
+  ReferenceStrokes(slow, false, 0, kNoRegions, false);
+  EXPECT_TRUE(SamePixels(fast, slow));
 }
 
 TEST(StrokeWeight, LightenLeavesRegularLatticeAndKeepsFrame) {
