@@ -240,6 +240,17 @@ TEST(StrokeWeight, TrueColourShiftsLightnessOfDarkPixelsOnly) {
   EXPECT_EQ(BlueOf(darker), 0);
 }
 
+TEST(StrokeWeight, RegionsOffThePageOrInsideOutChangeNothing) {
+  TDibGraphic image, original;
+  BlackPage(image, 20, 20);
+  original.Assign(image);
+  const std::vector<TRect> odd = {TRect{5, 5, INT32_MIN, 10}, TRect{30, 30, 50, 50},
+                                  TRect{INT32_MIN, INT32_MIN, INT32_MIN + 2, 3}, TRect{9, 9, 4, 4}};
+  LightenStrokes(image, odd, true);
+  DarkenStrokes(image, 8, odd, true);
+  EXPECT_TRUE(SamePixels(image, original));
+}
+
 TEST(StrokeWeight, GreyPagesAreLeftUnchanged) {
   TDibGraphic image, original;
   image.NewImage(6, 6, ifGray256, nullptr, 300, 300);
