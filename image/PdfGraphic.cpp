@@ -55,7 +55,10 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
   if (!record) return false;
   std::vector<std::uint8_t> data;
   int compression = 0;
-  if (!parser.PageImageData(*record, data, compression)) return false;
+  // The image is located; data that cannot be unpacked is an error of the
+  // page, as a decoder error would be.
+  if (!parser.PageImageData(*record, data, compression))
+    throw EImagingError(FormatMessage("The image data of page %d is damaged", number));
 
 #if VELTRAX_PDF_CODECS
   std::unique_ptr<TDibGraphic> decoded;
