@@ -989,6 +989,12 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
     if (components != 1 && components != 3) return false;
   }
   record.BitsPerPixel = record.BitsPerComponent * (components == 3 ? 3 : 1);
+  // No page of this program comes near 2 GB of pixels; damaged sizes must
+  // not exhaust memory.
+  if ((static_cast<std::uint64_t>(record.Width) * static_cast<std::uint64_t>(record.BitsPerPixel) + 7) / 8 *
+          static_cast<std::uint64_t>(record.Height) >
+      (std::uint64_t{2} << 30))
+    return false;
 
   if (record.Compression == pcGroup4) {
     // CCITT: /K < 0 is Group 4; /K >= 0 is Group 3, which the TIFF reader
