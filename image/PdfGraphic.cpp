@@ -428,6 +428,37 @@ void TPdfGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
   Progress(100, 0, last, 100);
 }
 
+void TPdfGraphic::LoadFromStream(TStream& stream) {
+  if (!LoadAllFrames) {
+    TDibGraphic::LoadFromStream(stream);
+    return;
+  }
+  const std::int64_t start = stream.Position();
+  const int count = GetImageCount(stream);
+  stream.SetPosition(start);
+  if (count == 1) {
+    TDibGraphic::LoadFromStream(stream);  // switches LoadAllFrames off
+    return;
+  }
+  // Every frame decoded from this graphic's parse instead of one parse per
+  // frame.
+  const bool animate = Animate;
+  Animate = false;
+  ClearFrames();
+  try {
+    for (int k = 1; k <= count; ++k) {
+      auto frame = NewInstance();
+      DecodePage(parser_, k, *frame);
+      AddFrame(std::move(frame));
+    }
+    SelectFrame(1);
+  } catch (...) {
+    Animate = animate;
+    throw;
+  }
+  Animate = animate;
+}
+
 void TPdfGraphic::AppendToStream(TStream& stream) {
   TPdfPageImage self = EncodePage(*this);
   TMemoryStream memory;
