@@ -92,7 +92,7 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
   }
 #if VELTRAX_PDF_ROTATE_TRANSFORM
   if (record->Rotate != 0) {
-    TRotateTransform rotate;
+    TNBRotateTransform rotate;  // bit-level quarter turns for 1-bit pages
     rotate.Angle = record->Rotate;
     rotate.Apply(*decoded);
   }
