@@ -1,0 +1,325 @@
+#include "view/DisplayBitmap.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+int GreyOf(const TPaletteEntry& e) {
+  return (e.Red * 299 + e.Green * 587 + e.Blue * 114 + 500) / 1000;
+}
+
+// Source column (or row) sampled for each destination column when rows and
+// columns are dropped or repeated.
+std::vector<int> NearestMap(int destSize, int sourceSize) {
+  std::vector<int> map(static_cast<std::size_t>(destSize));
+  for (int i = 0; i < destSize; ++i)
+    map[i] = static_cast<int>(static_cast<long long>(i) * sourceSize / destSize);
+  return map;
+}
+
+// Number of set (white) bits in [a, b) of an MSB-first row; the row buffer
+// has 8 readable bytes past its last pixel byte.
+inline int CountSetBits(const std::uint8_t* row, int a, int b) {
+  int count = 0;
+  while (a < b) {
+    const int n = std::min(b - a, 56);
+    std::uint64_t w = 0;
+    const std::uint8_t* p = row + (a >> 3);
+    for (int k = 0; k < 8; ++k) w = (w << 8) | p[k];
+    w <<= (a & 7);
+    w >>= (64 - n);
+    count += std::popcount(w);
+    a += n;
+  }
+  return count;
+}
+
+void NewGreyDisplay(const TDibGraphic& page, TDibGraphic& display, int width, int height) {
+  display.NewImage(width, height, ifGray256, nullptr, page.XDotsPerInch(), page.YDotsPerInch());
+}
+
+// Decodes one page row into B, G, R bytes.
+void DecodeRowBgr(const TDibGraphic& page, int y, std::uint8_t* out) {
+  const std::uint8_t* src = page.ScanLine(y);
+  const int w = page.Width();
+  const TPalette& pal = page.Palette();
+  auto put = [&](int x, int index) {
+    const TPaletteEntry e = index < static_cast<int>(pal.size()) ? pal[index] : TPaletteEntry{};
+    out[3 * x] = e.Blue;
+    out[3 * x + 1] = e.Green;
+    out[3 * x + 2] = e.Red;
+  };
+  switch (page.ImageFormat()) {
+    case ifTrueColor:
+      std::memcpy(out, src, static_cast<std::size_t>(w) * 3);
+      break;
+    case ifBlackWhite:
+      for (int x = 0; x < w; ++x) put(x, (src[x >> 3] >> (7 - (x & 7))) & 1);
+      break;
+    case ifGray16:
+    case ifColor16:
+      for (int x = 0; x < w; ++x) put(x, (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
+      break;
+    case ifGray256:
+    case ifColor256:
+      for (int x = 0; x < w; ++x) put(x, src[x]);
+      break;
+  }
+}
+
+void ScaleBlackWhiteToGrey(const TDibGraphic& page, TDibGraphic& display) {
+  const int w = display.Width(), h = display.Height();
+  const std::vector<int> cols = NearestMap(w, page.Width());
+  const std::vector<int> rows = NearestMap(h, page.Height());
+  const TPalette& pal = page.Palette();
+  const std::uint8_t grey0 = pal.size() > 0 ? static_cast<std::uint8_t>(GreyOf(pal[0])) : 0;
+  const std::uint8_t grey1 = pal.size() > 1 ? static_cast<std::uint8_t>(GreyOf(pal[1])) : 255;
+  std::vector<std::uint8_t> bitShift(cols.size());
+  for (std::size_t i = 0; i < cols.size(); ++i) bitShift[i] = static_cast<std::uint8_t>(7 - (cols[i] & 7));
+  int lastSource = -1;
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* out = display.ScanLine(y);
+    if (rows[y] == lastSource) {
+      std::memcpy(out, display.ScanLine(y - 1), static_cast<std::size_t>(w));
+      continue;
+    }
+    lastSource = rows[y];
+    const std::uint8_t* src = page.ScanLine(rows[y]);
+    for (int x = 0; x < w; ++x) out[x] = ((src[cols[x] >> 3] >> bitShift[x]) & 1) ? grey1 : grey0;
+  }
+}
+
+void ScaleGreyNearest(const TDibGraphic& page, TDibGraphic& display) {
+  const int w = display.Width(), h = display.Height();
+  const std::vector<int> cols = NearestMap(w, page.Width());
+  const std::vector<int> rows = NearestMap(h, page.Height());
+  std::uint8_t lut[256];
+  const TPalette& pal = page.Palette();
+  for (int i = 0; i < 256; ++i)
+    lut[i] = i < static_cast<int>(pal.size()) ? static_cast<std::uint8_t>(GreyOf(pal[i])) : 0;
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* src = page.ScanLine(rows[y]);
+    std::uint8_t* out = display.ScanLine(y);
+    for (int x = 0; x < w; ++x) out[x] = lut[src[cols[x]]];
+  }
+}
+
+void ScaleColourNearest(const TDibGraphic& page, TDibGraphic& display) {
+  const int w = display.Width(), h = display.Height();
+  const std::vector<int> cols = NearestMap(w, page.Width());
+  const std::vector<int> rows = NearestMap(h, page.Height());
+  std::vector<std::uint8_t> decoded(static_cast<std::size_t>(page.Width()) * 3);
+  int lastSource = -1;
+  for (int y = 0; y < h; ++y) {
+    if (rows[y] != lastSource) {
+      DecodeRowBgr(page, rows[y], decoded.data());
+      lastSource = rows[y];
+    }
+    std::uint8_t* out = display.ScanLine(y);
+    for (int x = 0; x < w; ++x) std::memcpy(out + 3 * x, decoded.data() + 3 * cols[x], 3);
+  }
+}
+
+// Area average of a true-colour page being shrunk on both axes.
+void ScaleColourAverage(const TDibGraphic& page, TDibGraphic& display) {
+  const int w = display.Width(), h = display.Height();
+  const int sw = page.Width(), sh = page.Height();
+  std::vector<int> colOf(static_cast<std::size_t>(sw));
+  std::vector<int> colCount(static_cast<std::size_t>(w), 0);
+  for (int x = 0; x < sw; ++x) {
+    colOf[x] = static_cast<int>(static_cast<long long>(x) * w / sw);
+    ++colCount[colOf[x]];
+  }
+  std::vector<std::uint32_t> acc(static_cast<std::size_t>(w) * 3);
+  int sy = 0;
+  for (int y = 0; y < h; ++y) {
+    std::fill(acc.begin(), acc.end(), 0u);
+    int rowsInBox = 0;
+    for (; sy < sh && static_cast<long long>(sy) * h / sh == y; ++sy, ++rowsInBox) {
+      const std::uint8_t* src = page.ScanLine(sy);
+      for (int x = 0; x < sw; ++x) {
+        std::uint32_t* a = &acc[3 * static_cast<std::size_t>(colOf[x])];
+        a[0] += src[3 * x];
+        a[1] += src[3 * x + 1];
+        a[2] += src[3 * x + 2];
+      }
+    }
+    std::uint8_t* out = display.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t n = static_cast<std::uint32_t>(std::max(1, colCount[x] * rowsInBox));
+      for (int c = 0; c < 3; ++c) out[3 * x + c] = static_cast<std::uint8_t>(acc[3 * x + c] / n);
+    }
+  }
+}
+
+void Invert(TDibGraphic& display) {
+  const int bytes = display.ImageFormat() == ifTrueColor ? display.Width() * 3 : display.Width();
+  for (int y = 0; y < display.Height(); ++y) {
+    std::uint8_t* row = display.ScanLine(y);
+    for (int x = 0; x < bytes; ++x) row[x] = static_cast<std::uint8_t>(~row[x]);
+  }
+}
+
+}  // namespace
+
+void AntiAliasToGray(const TDibGraphic& page, TDibGraphic& dest, int width, int height) {
+  const int sw = page.Width(), sh = page.Height();
+  if (width <= 0) width = sw;
+  if (height <= 0) height = sh;
+  NewGreyDisplay(page, dest, width, height);
+  // Box boundaries: c(i) = round(i x sw / width) for i < width, c(width) =
+  // sw - 1; rows likewise, and a box includes both of its boundary rows.
+  std::vector<int> c(static_cast<std::size_t>(width) + 1), r(static_cast<std::size_t>(height) + 1);
+  for (int i = 0; i < width; ++i)
+    c[i] = static_cast<int>(std::nearbyint(static_cast<double>(i) * sw / width));
+  c[width] = sw - 1;
+  for (int j = 0; j < height; ++j)
+    r[j] = static_cast<int>(std::nearbyint(static_cast<double>(j) * sh / height));
+  r[height] = sh - 1;
+
+  const int stride = page.BytesPerScanLine();
+  std::vector<std::uint8_t> rowBuf(static_cast<std::size_t>(stride) + 8, 0);
+  // White counts of one page row per box column; the boundary row shared by
+  // two neighbouring boxes is counted once.
+  std::vector<int> counts(static_cast<std::size_t>(width));
+  std::vector<int> sharedCounts(static_cast<std::size_t>(width));
+  std::vector<int> boxWhite(static_cast<std::size_t>(width));
+  int sharedRow = -1;
+  auto countRow = [&](int y, std::vector<int>& out) {
+    std::memcpy(rowBuf.data(), page.ScanLine(y), static_cast<std::size_t>(stride));
+    for (int i = 0; i < width; ++i) out[i] = c[i + 1] > c[i] ? CountSetBits(rowBuf.data(), c[i], c[i + 1]) : 0;
+  };
+
+  for (int j = 0; j < height; ++j) {
+    const int r0 = std::max(0, r[j]);
+    const int r1 = std::min(sh - 1, r[j + 1]);
+    std::fill(boxWhite.begin(), boxWhite.end(), 0);
+    int rowsInBox = 0;
+    for (int y = r0; y <= r1; ++y, ++rowsInBox) {
+      if (y == sharedRow) {
+        for (int i = 0; i < width; ++i) boxWhite[i] += sharedCounts[i];
+        continue;
+      }
+      countRow(y, counts);
+      for (int i = 0; i < width; ++i) boxWhite[i] += counts[i];
+      if (y == r1) {
+        sharedCounts.swap(counts);
+        sharedRow = y;
+      }
+    }
+    std::uint8_t* out = dest.ScanLine(j);
+    for (int i = 0; i < width; ++i) {
+      const int cols = std::max(0, c[i + 1] - c[i]);
+      const int total = cols * rowsInBox;
+      const int white = boxWhite[i];
+      const int black = total - white;
+      int v;
+      if (black == 0)
+        v = 255;
+      else if (black == total)
+        v = 0;
+      else if (white < total / 8)
+        v = 0;
+      else if (black < total / 8)
+        v = 255;
+      else
+        v = white * 255 / total;
+      out[i] = static_cast<std::uint8_t>(v);
+    }
+  }
+}
+
+void BuildDisplayBitmap(const TDibGraphic& page, TDibGraphic& display, int width, int height,
+                        bool antiAlias, bool invert) {
+  if (page.Empty()) {
+    display.Clear();
+    return;
+  }
+  width = std::max(1, width);
+  height = std::max(1, height);
+  switch (page.ImageFormat()) {
+    case ifBlackWhite:
+      if (antiAlias && width <= page.Width() && height <= page.Height()) {
+        AntiAliasToGray(page, display, width, height);
+      } else {
+        NewGreyDisplay(page, display, width, height);
+        ScaleBlackWhiteToGrey(page, display);
+      }
+      break;
+    case ifGray256:
+      NewGreyDisplay(page, display, width, height);
+      ScaleGreyNearest(page, display);
+      break;
+    default:
+      display.NewImage(width, height, ifTrueColor, nullptr, page.XDotsPerInch(), page.YDotsPerInch());
+      if (page.ImageFormat() == ifTrueColor && page.Width() * page.Height() > 1024 &&
+          width <= page.Width() && height <= page.Height())
+        ScaleColourAverage(page, display);
+      else
+        ScaleColourNearest(page, display);
+      break;
+  }
+  if (invert) Invert(display);
+}
+
+QImage DisplayToQImage(const TDibGraphic& display) {
+  if (display.Empty()) return {};
+  const int w = display.Width(), h = display.Height();
+  if (display.ImageFormat() == ifGray256) {
+    QImage img(w, h, QImage::Format_Grayscale8);
+    std::uint8_t lut[256];
+    const TPalette& pal = display.Palette();
+    for (int i = 0; i < 256; ++i)
+      lut[i] = i < static_cast<int>(pal.size()) ? static_cast<std::uint8_t>(GreyOf(pal[i])) : 0;
+    bool identity = true;
+    for (int i = 0; i < 256 && identity; ++i) identity = lut[i] == i;
+    for (int y = 0; y < h; ++y) {
+      uchar* out = img.scanLine(y);
+      const std::uint8_t* src = display.ScanLine(y);
+      if (identity)
+        std::memcpy(out, src, static_cast<std::size_t>(w));
+      else
+        for (int x = 0; x < w; ++x) out[x] = lut[src[x]];
+    }
+    return img;
+  }
+  QImage img(w, h, QImage::Format_BGR888);
+  if (display.ImageFormat() == ifTrueColor) {
+    for (int y = 0; y < h; ++y)
+      std::memcpy(img.scanLine(y), display.ScanLine(y), static_cast<std::size_t>(w) * 3);
+  } else {
+    for (int y = 0; y < h; ++y) DecodeRowBgr(display, y, img.scanLine(y));
+  }
+  return img;
+}
+
+void QImageToGraphic(const QImage& image, TDibGraphic& dest) {
+  if (image.isNull()) {
+    dest.Clear();
+    return;
+  }
+  const int w = image.width(), h = image.height();
+  const int xDpi = image.dotsPerMeterX() > 0 ? PelsPerMeterToDpi(image.dotsPerMeterX()) : 0;
+  const int yDpi = image.dotsPerMeterY() > 0 ? PelsPerMeterToDpi(image.dotsPerMeterY()) : 0;
+  if (image.depth() == 1) {
+    const QImage mono = image.convertToFormat(QImage::Format_Mono);
+    dest.NewImage(w, h, ifBlackWhite, nullptr, xDpi, yDpi);
+    // Index 0 must be black: flip when the image's first colour is the light one.
+    const bool flip = mono.colorCount() >= 2 && qGray(mono.color(0)) > qGray(mono.color(1));
+    const int bytes = (w + 7) / 8;
+    for (int y = 0; y < h; ++y) {
+      const uchar* src = mono.constScanLine(y);
+      std::uint8_t* out = dest.ScanLine(y);
+      for (int x = 0; x < bytes; ++x) out[x] = flip ? static_cast<std::uint8_t>(~src[x]) : src[x];
+    }
+    return;
+  }
+  const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+  dest.NewImage(w, h, ifTrueColor, nullptr, xDpi, yDpi);
+  for (int y = 0; y < h; ++y)
+    std::memcpy(dest.ScanLine(y), bgr.constScanLine(y), static_cast<std::size_t>(w) * 3);
+}
