@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <thread>
+
+#include "QtTestApp.h"
+#include "app/HandOff.h"
+#include "support/TestSupport.h"
+
+TEST(HandOffList, RoundTripAndLayout) {
+  const QString path = QString::fromStdString(TestTempDir()) + "/veltrax.tmp";
+  THandOffList list;
+  list.Files = {"/scans/a b.tif", "/scans/한글/c.pdf"};
+  list.SaveFolder = "";
+  list.OpenFolder = "/scans/";
+  list.OpenMode = 2;
+  WriteHandOffList(list, path);
+
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("/scans/a b.tif\r\n") + QString("/scans/한글/c.pdf").toUtf8() +
+                             "\r\n\r\n/scans/\r\n2\r\n");
+  f.close();
+
+  const auto back = ReadHandOffList(path);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->Files, list.Files);
+  EXPECT_EQ(back->SaveFolder, "");
+  EXPECT_EQ(back->OpenFolder, "/scans/");
+  EXPECT_EQ(back->OpenMode, 2);
+}
+
+TEST(HandOffList, MalformedFilesAreRejected) {
+  const QString dir = QString::fromStdString(TestTempDir());
+  QString error;
+  EXPECT_FALSE(ReadHandOffList(dir + "/missing.tmp", &error).has_value());
+  EXPECT_FALSE(error.isEmpty());
+
+  auto write = [&](const QByteArray& bytes) {
+    QFile f(dir + "/l.tmp");
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(bytes);
+  };
+  write("/save/\r\n1\r\n");
+  EXPECT_FALSE(ReadHandOffList(dir + "/l.tmp", &error).has_value());
+  write("/a.tif\r\n/save/\r\n/open/\r\n7\r\n");
+  EXPECT_FALSE(ReadHandOffList(dir + "/l.tmp", &error).has_value());
+  EXPECT_TRUE(error.contains("open mode"));
+  // No files at all is a valid (empty) batch; plain LF line ends are read too.
+  write("\n/open/\n0");
+  const auto empty = ReadHandOffList(dir + "/l.tmp", &error);
+  ASSERT_TRUE(empty.has_value());
+  EXPECT_TRUE(empty->Files.isEmpty());
+  EXPECT_EQ(empty->OpenFolder, "/open/");
+}
+
+TEST(HandOffLock, HeldLockIsSeenAndReleased) {
+  EXPECT_FALSE(IsBatchProgramRunning());
+  {
+    THandOffLock lock;
+    ASSERT_TRUE(lock.TryLock());
+    EXPECT_TRUE(IsBatchProgramRunning());
+  }
+  EXPECT_FALSE(IsBatchProgramRunning());
+}
+
+TEST(HandOffMessage, SentToAListenerAndParsed) {
+  TestQtApp();
+  QString open, save;
+  EXPECT_TRUE(ParseHandOffMessage(QByteArray("/in/|/out/\0", 10), open, save));
+  EXPECT_EQ(open, "/in/");
+  EXPECT_EQ(save, "/out/");
+  EXPECT_FALSE(ParseHandOffMessage("no bar", open, save));
+
+  const QString name = QString::fromStdString(TestTempDir()) + "/Vel_Trax";
+  EXPECT_FALSE(SendHandOffMessage("/in/", "/out/", name, 200));  // nobody listens
+
+  QLocalServer server;
+  ASSERT_TRUE(server.listen(name));
+  std::thread sender([&] { SendHandOffMessage("/in/", "/out/한/", name); });
+  ASSERT_TRUE(server.waitForNewConnection(5000));
+  QLocalSocket* socket = server.nextPendingConnection();
+  QByteArray got;
+  while (socket->state() == QLocalSocket::ConnectedState || socket->bytesAvailable() > 0) {
+    if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(5000)) break;
+    got += socket->readAll();
+  }
+  sender.join();
+  EXPECT_TRUE(ParseHandOffMessage(got, open, save));
+  EXPECT_EQ(open, "/in/");
+  EXPECT_EQ(save, "/out/한/");
+}
