@@ -323,3 +323,43 @@ void QImageToGraphic(const QImage& image, TDibGraphic& dest) {
   for (int y = 0; y < h; ++y)
     std::memcpy(dest.ScanLine(y), bgr.constScanLine(y), static_cast<std::size_t>(w) * 3);
 }
+
+void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest) {
+  const TRect c = IntersectRect(r, TRect{0, 0, source.Width(), source.Height()});
+  if (source.Empty() || c.IsEmpty()) {
+    dest.Clear();
+    return;
+  }
+  const int w = c.Width(), h = c.Height();
+  const TPalette& pal = source.Palette();
+  dest.NewImage(w, h, source.ImageFormat(), pal.empty() ? nullptr : &pal, source.XDotsPerInch(),
+                source.YDotsPerInch());
+  dest.SetXPelsPerMeter(source.XPelsPerMeter());
+  dest.SetYPelsPerMeter(source.YPelsPerMeter());
+  const int bpp = source.BitCount();
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* src = source.ScanLine(c.Top + y);
+    std::uint8_t* out = dest.ScanLine(y);
+    if (bpp >= 8) {
+      const int bytes = bpp / 8;
+      std::memcpy(out, src + static_cast<std::ptrdiff_t>(c.Left) * bytes, static_cast<std::size_t>(w) * bytes);
+    } else if (bpp == 1) {
+      const int shift = c.Left & 7;
+      const std::uint8_t* s = src + (c.Left >> 3);
+      const int outBytes = (w + 7) / 8;
+      const int srcBytes = (c.Left + w + 7) / 8 - (c.Left >> 3);
+      for (int k = 0; k < outBytes; ++k) {
+        const unsigned hi = s[k];
+        const unsigned lo = k + 1 < srcBytes ? s[k + 1] : 0xFF;
+        out[k] = static_cast<std::uint8_t>(shift ? ((hi << shift) | (lo >> (8 - shift))) : hi);
+      }
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const int sx = c.Left + x;
+        const int v = (sx & 1) ? (src[sx >> 1] & 0x0F) : (src[sx >> 1] >> 4);
+        std::uint8_t& o = out[x >> 1];
+        o = (x & 1) ? static_cast<std::uint8_t>((o & 0xF0) | v) : static_cast<std::uint8_t>((o & 0x0F) | (v << 4));
+      }
+    }
+  }
+}
