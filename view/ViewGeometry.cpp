@@ -37,7 +37,9 @@ double ComputeZoom(const TZoomInput& in) {
 
 TSize DisplaySize(int imageWidth, int imageHeight, double zoom) {
   auto axis = [zoom](int size) {
-    const double v = std::trunc(size * zoom / 100);
+    // The tiny addend keeps a zoom computed as client / size x 100 from
+    // landing one pixel short through rounding (606 / 2480 x 100 x 2480 / 100).
+    const double v = std::trunc(size * zoom / 100 + 1e-7);
     if (!(v >= 1)) return 1;  // also catches NaN
     return v > 1e9 ? 1000000000 : static_cast<int>(v);
   };
