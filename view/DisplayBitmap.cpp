@@ -1,6 +1,7 @@
 #include "view/DisplayBitmap.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -19,23 +20,6 @@ std::vector<int> NearestMap(int destSize, int sourceSize) {
   for (int i = 0; i < destSize; ++i)
     map[i] = static_cast<int>(static_cast<long long>(i) * sourceSize / destSize);
   return map;
-}
-
-// Number of set (white) bits in [a, b) of an MSB-first row; the row buffer
-// has 8 readable bytes past its last pixel byte.
-inline int CountSetBits(const std::uint8_t* row, int a, int b) {
-  int count = 0;
-  while (a < b) {
-    const int n = std::min(b - a, 56);
-    std::uint64_t w = 0;
-    const std::uint8_t* p = row + (a >> 3);
-    for (int k = 0; k < 8; ++k) w = (w << 8) | p[k];
-    w <<= (a & 7);
-    w >>= (64 - n);
-    count += std::popcount(w);
-    a += n;
-  }
-  return count;
 }
 
 void NewGreyDisplay(const TDibGraphic& page, TDibGraphic& display, int width, int height) {
@@ -181,8 +165,18 @@ void AntiAliasToGray(const TDibGraphic& page, TDibGraphic& dest, int width, int 
     r[j] = static_cast<int>(std::nearbyint(static_cast<double>(j) * sh / height));
   r[height] = sh - 1;
 
-  const int stride = page.BytesPerScanLine();
-  std::vector<std::uint8_t> rowBuf(static_cast<std::size_t>(stride) + 8, 0);
+  // White pixels of [c(i), c(i+1)) of one row come from a running count
+  // at every boundary: whole bytes before the boundary (prefix of byte
+  // popcounts) plus the leading bits of the boundary's own byte.
+  static const auto leadingWhite = [] {
+    std::array<std::array<std::uint8_t, 8>, 256> t{};
+    for (int b = 0; b < 256; ++b)
+      for (int k = 0; k < 8; ++k) t[b][k] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(b) >> (8 - k)));
+    return t;
+  }();
+  const int rowBytes = (sw + 7) / 8;
+  std::vector<int> bytePrefix(static_cast<std::size_t>(rowBytes) + 2, 0);
+  std::vector<int> boundaryWhite(static_cast<std::size_t>(width) + 1);
   // White counts of one page row per box column; the boundary row shared by
   // two neighbouring boxes is counted once.
   std::vector<int> counts(static_cast<std::size_t>(width));
@@ -190,8 +184,20 @@ void AntiAliasToGray(const TDibGraphic& page, TDibGraphic& dest, int width, int 
   std::vector<int> boxWhite(static_cast<std::size_t>(width));
   int sharedRow = -1;
   auto countRow = [&](int y, std::vector<int>& out) {
-    std::memcpy(rowBuf.data(), page.ScanLine(y), static_cast<std::size_t>(stride));
-    for (int i = 0; i < width; ++i) out[i] = c[i + 1] > c[i] ? CountSetBits(rowBuf.data(), c[i], c[i + 1]) : 0;
+    const std::uint8_t* row = page.ScanLine(y);
+    int running = 0;
+    for (int k = 0; k < rowBytes; ++k) {
+      bytePrefix[k] = running;
+      running += std::popcount(static_cast<unsigned>(row[k]));
+    }
+    bytePrefix[rowBytes] = running;  // only reached with a whole last byte
+    for (int i = 0; i <= width; ++i) {
+      const int c0 = c[i];
+      const int byte = c0 >> 3;
+      boundaryWhite[i] = bytePrefix[byte] + ((c0 & 7) ? leadingWhite[row[byte]][c0 & 7] : 0);
+    }
+    for (int i = 0; i < width; ++i)
+      out[i] = c[i + 1] > c[i] ? boundaryWhite[i + 1] - boundaryWhite[i] : 0;
   };
 
   for (int j = 0; j < height; ++j) {
