@@ -303,33 +303,6 @@ QImage DisplayToQImage(const TDibGraphic& display) {
   return img;
 }
 
-void QImageToGraphic(const QImage& image, TDibGraphic& dest) {
-  if (image.isNull()) {
-    dest.Clear();
-    return;
-  }
-  const int w = image.width(), h = image.height();
-  const int xDpi = image.dotsPerMeterX() > 0 ? PelsPerMeterToDpi(image.dotsPerMeterX()) : 0;
-  const int yDpi = image.dotsPerMeterY() > 0 ? PelsPerMeterToDpi(image.dotsPerMeterY()) : 0;
-  if (image.depth() == 1) {
-    const QImage mono = image.convertToFormat(QImage::Format_Mono);
-    dest.NewImage(w, h, ifBlackWhite, nullptr, xDpi, yDpi);
-    // Index 0 must be black: flip when the image's first colour is the light one.
-    const bool flip = mono.colorCount() >= 2 && qGray(mono.color(0)) > qGray(mono.color(1));
-    const int bytes = (w + 7) / 8;
-    for (int y = 0; y < h; ++y) {
-      const uchar* src = mono.constScanLine(y);
-      std::uint8_t* out = dest.ScanLine(y);
-      for (int x = 0; x < bytes; ++x) out[x] = flip ? static_cast<std::uint8_t>(~src[x]) : src[x];
-    }
-    return;
-  }
-  const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
-  dest.NewImage(w, h, ifTrueColor, nullptr, xDpi, yDpi);
-  for (int y = 0; y < h; ++y)
-    std::memcpy(dest.ScanLine(y), bgr.constScanLine(y), static_cast<std::size_t>(w) * 3);
-}
-
 void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest) {
   const TRect c = IntersectRect(r, TRect{0, 0, source.Width(), source.Height()});
   if (source.Empty() || c.IsEmpty()) {

@@ -29,10 +29,6 @@ void AntiAliasToGray(const TDibGraphic& page, TDibGraphic& dest, int width, int 
 // formats go through their colours pixel by pixel).
 QImage DisplayToQImage(const TDibGraphic& display);
 
-// A true-colour (or 1-bit for Format_Mono images) page from a QImage, used
-// for files no registered format reads and for pasted images.
-void QImageToGraphic(const QImage& image, TDibGraphic& dest);
-
 // Copies rectangle r (Right/Bottom exclusive, clipped to the source) of
 // source into dest, keeping format, palette and resolution. An empty
 // intersection leaves dest empty.

@@ -12,20 +12,16 @@
 #include <mutex>
 
 #include "image/Canvas.h"
+#include "image/Exif.h"
 #include "image/GraphicRegistry.h"
 #include "image/ImagingHooks.h"
 #include "image/Stream.h"
+#include "image/JpegGraphic.h"
+#include "image/TiffGraphic.h"
+#include "view/DibQImage.h"
 #include "view/DisplayBitmap.h"
 #include "view/RubberbandMouseHandler.h"
 
-#if __has_include("image/TiffGraphic.h")
-#include "image/TiffGraphic.h"
-#define VELTRAX_VIEW_HAVE_TIFF 1
-#endif
-#if __has_include("image/JpegGraphic.h")
-#include "image/JpegGraphic.h"
-#define VELTRAX_VIEW_HAVE_JPEG 1
-#endif
 
 static void InitViewResourcesOnce() { Q_INIT_RESOURCE(ViewResources); }
 
@@ -69,16 +65,12 @@ bool SameFileName(const std::string& a, const std::string& b) {
 QColor ToQColor(TColor32 c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 
 // Text of the page's annotation tag (TIFF pages only).
-std::string AnnotationTextOf([[maybe_unused]] const TDibGraphic& graphic) {
-#ifdef VELTRAX_VIEW_HAVE_TIFF
-  if (auto* tiff = dynamic_cast<const TTiffGraphic*>(&graphic))
-    return tiff->PrivateTagText(kAnnotationTag);
-#endif
+std::string AnnotationTextOf(const TDibGraphic& graphic) {
+  if (auto* tiff = dynamic_cast<const TTiffGraphic*>(&graphic)) return tiff->PrivateTagText(kAnnotationTag);
   return {};
 }
 
-void PutAnnotationText([[maybe_unused]] TDibGraphic& graphic, [[maybe_unused]] const std::string& text) {
-#ifdef VELTRAX_VIEW_HAVE_TIFF
+void PutAnnotationText(TDibGraphic& graphic, const std::string& text) {
   if (auto* tiff = dynamic_cast<TTiffGraphic*>(&graphic)) {
     TTiffPrivateTag& tag = tiff->PrivateTags[0];
     tag.Tag = kAnnotationTag;
@@ -86,21 +78,20 @@ void PutAnnotationText([[maybe_unused]] TDibGraphic& graphic, [[maybe_unused]] c
     tag.WriteEnabled = true;
     tag.Text = text;
   }
-#endif
 }
 
 // JPEG pages that state less than 100 dpi take the resolution of their
 // EXIF data where that is higher.
-void CorrectJpegResolution([[maybe_unused]] TDibGraphic& graphic,
-                           [[maybe_unused]] const std::string& fileName) {
-#if defined(VELTRAX_VIEW_HAVE_JPEG) && defined(VELTRAX_JPEG_HAS_EXIF_RESOLUTION)
+void CorrectJpegResolution(TDibGraphic& graphic, const std::string& fileName) {
   if (!dynamic_cast<TJpegGraphic*>(&graphic)) return;
   if (graphic.XDotsPerInch() >= 100 && graphic.YDotsPerInch() >= 100) return;
-  const auto exif = ReadExifResolution(fileName);
-  if (!exif) return;
-  if (exif->X > 0 && graphic.XDotsPerInch() < exif->X) graphic.SetXDotsPerInch(exif->X);
-  if (exif->Y > 0 && graphic.YDotsPerInch() < exif->Y) graphic.SetYDotsPerInch(exif->Y);
-#endif
+  TExif exif;
+  exif.ReadFromFile(fileName);
+  if (!exif.ExifPresent) return;
+  if (exif.XResolution > 0 && graphic.XDotsPerInch() < exif.XResolution)
+    graphic.SetXDotsPerInch(exif.XResolution);
+  if (exif.YResolution > 0 && graphic.YDotsPerInch() < exif.YResolution)
+    graphic.SetYDotsPerInch(exif.YResolution);
 }
 
 // Reads a file no registered format handles through Qt's image readers.
@@ -113,7 +104,7 @@ std::unique_ptr<TDibGraphic> LoadThroughQt(const std::string& fileName,
   const QImage image = reader.read();
   if (image.isNull()) CreateGraphicForFile(fileName);  // throws the not-registered message
   if (progress) progress(graphic.get(), 90);
-  QImageToGraphic(image, *graphic);
+  QImageToDib(image, *graphic);
   if (progress) progress(graphic.get(), 100);
   return graphic;
 }
