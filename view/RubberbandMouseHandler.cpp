@@ -458,6 +458,16 @@ void TRubberbandMouseHandler::Paint(QPainter& painter, QPoint origin) {
   painter.setRenderHint(QPainter::Antialiasing, false);
   const QRect page(origin, QSize(d.Width, d.Height));
 
+  // The cross-hair lies under the band.
+  if (crossHair_ && crossHairPoint_.X >= 0) {
+    painter.save();
+    painter.setClipRect(page);
+    painter.setPen(QPen(penColor_, 0, Qt::SolidLine));
+    painter.drawLine(origin.x(), origin.y() + crossHairPoint_.Y, origin.x() + d.Width - 1, origin.y() + crossHairPoint_.Y);
+    painter.drawLine(origin.x() + crossHairPoint_.X, origin.y(), origin.x() + crossHairPoint_.X, origin.y() + d.Height - 1);
+    painter.restore();
+  }
+
   // Marked regions: red frames.
   for (const TRect& r : regions_) {
     painter.setPen(QPen(QColor(255, 0, 0), 0));
@@ -519,11 +529,5 @@ void TRubberbandMouseHandler::Paint(QPainter& painter, QPoint origin) {
     }
   }
 
-  if (crossHair_ && crossHairPoint_.X >= 0) {
-    painter.setClipRect(page);
-    painter.setPen(QPen(penColor_, 0, Qt::SolidLine));
-    painter.drawLine(origin.x(), origin.y() + crossHairPoint_.Y, origin.x() + d.Width - 1, origin.y() + crossHairPoint_.Y);
-    painter.drawLine(origin.x() + crossHairPoint_.X, origin.y(), origin.x() + crossHairPoint_.X, origin.y() + d.Height - 1);
-  }
   painter.restore();
 }

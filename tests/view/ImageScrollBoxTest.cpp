@@ -435,3 +435,42 @@ TEST(ImageScrollBox, MouseModesAndHandlers) {
   EXPECT_FALSE(view->MouseHandlerOwned());
   view->SetMouseHandler(std::unique_ptr<TMouseHandler>());
 }
+
+TEST(ImageScrollBox, RealFilesLoadWithFramesAndExifResolution) {
+  auto view = MakeView(600, 800);
+  view->SetZoomMode(zmFitToPage);
+  std::vector<int> progress;
+  view->OnReadWriteProgress = [&](TDibGraphic*, std::uint8_t p) { progress.push_back(p); };
+  view->LoadPage(SharedFile("testdata/tiff/gen-multipage-3p-g4.tif"), 0);
+  EXPECT_EQ(view->FrameCount(), 3);
+  EXPECT_EQ(view->Graphic().Width(), 2528);
+  EXPECT_EQ(view->Graphic().ImageFormat(), ifBlackWhite);
+  view->SelectFrame(2);
+  EXPECT_EQ(view->Graphic().Width(), 2560);
+  EXPECT_LE(view->DisplaySize().Width, 600);
+  // A single page reports its progress through the view.
+  view->LoadPage(SharedFile("testdata/tiff/gen-multipage-3p-g4.tif"), 3);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 100);
+
+  // JFIF says 72 dpi, EXIF 300: the higher EXIF value is taken.
+  view->LoadPage(SharedFile("testdata/jpeg/real-jfif72-plus-exif300.jpg"), 1);
+  EXPECT_EQ(view->Graphic().XDotsPerInch(), 300);
+  EXPECT_EQ(view->Graphic().YDotsPerInch(), 300);
+  // 150 dpi pages are left alone.
+  view->LoadPage(SharedFile("testdata/jpeg/real-colour-bookpage-jfif-150dpi.jpg"), 1);
+  EXPECT_EQ(view->Graphic().XDotsPerInch(), 150);
+}
+
+TEST(ImageScrollBox, ReadAheadOfARealPage) {
+  const std::string file = SharedFile("testdata/tiff/real-eurotext-none-1bit-300dpi.tif");
+  auto view = MakeView(400, 400);
+  view->SetReadAheadFileName(file);
+  ASSERT_TRUE(WaitFor([&] { return view->ReadAheadReady(file); }));
+  view->SetFileName(file);
+  EXPECT_EQ(view->ReadAheadHits(), 1);
+  EXPECT_EQ(view->Graphic().Width(), 1024);
+  EXPECT_EQ(view->Graphic().Height(), 800);
+  EXPECT_EQ(view->FileName(), file);
+}
