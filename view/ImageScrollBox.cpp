@@ -258,6 +258,7 @@ void TImageScrollBox::LoadPage(const std::string& fileName, int pageNumber) {
     }
   }
   if (!loaded) {
+    // (A pre-read page had its resolution corrected by the reading thread.)
     if (GraphicClassForExtension(fileName)) {
       TFileStream stream(fileName, TFileMode::fmOpenRead);
       loaded = CreateGraphicForFile(fileName);
@@ -271,8 +272,8 @@ void TImageScrollBox::LoadPage(const std::string& fileName, int pageNumber) {
     } else {
       loaded = LoadThroughQt(fileName, OnReadWriteProgress);
     }
+    CorrectJpegResolution(*loaded, fileName);
   }
-  CorrectJpegResolution(*loaded, fileName);
   ResetRubberband();
   graphic_ = std::move(loaded);
   NewGraphicInstalled();
@@ -369,6 +370,7 @@ void TImageScrollBox::StartReadAhead(const std::string& fileName) {
         TFileStream stream(fileName, TFileMode::fmOpenRead);
         graphic->ImageToLoad = 1;
         graphic->LoadFromStream(stream);
+        CorrectJpegResolution(*graphic, fileName);
       }
     } catch (...) {
       graphic.reset();  // the next LoadPage reads the file itself
@@ -516,13 +518,9 @@ void TImageScrollBox::LayoutScrollBars() {
   vbar->setValue(0);
   const int left = centered_ ? CenteredOffset(client.width(), size.Width) : 0;
   const int top = centered_ ? CenteredOffset(client.height(), size.Height) : 0;
-  const TRect page{left, top, left + size.Width, top + size.Height};
-  if (page != pageRect_ && handler_ && (left || top)) {
-    handler_->ViewChanging();
-    pageRect_ = page;
-    handler_->ViewChanged();
-  }
-  pageRect_ = page;
+  // Handlers keep display coordinates and are painted at the page's
+  // origin, so moving the page needs nothing from them.
+  pageRect_ = TRect{left, top, left + size.Width, top + size.Height};
 }
 
 QPoint TImageScrollBox::PageOrigin() const {

@@ -277,6 +277,19 @@ void TRubberbandMouseHandler::CloseOutline(int x, int y) {
   View()->viewport()->update();
 }
 
+std::vector<TPoint> TRubberbandMouseHandler::OutlinePointsInImagePixels() const {
+  const TDibGraphic& g = View()->Graphic();
+  const TSize image{g.Width(), g.Height()};
+  const TSize d = DisplaySize();
+  std::vector<TPoint> result;
+  result.reserve(points_.size());
+  for (const TPoint& p : points_) {
+    const TRect r = BandToImageRect(TRect{p.X, p.Y, p.X, p.Y}, image, d);
+    result.push_back(TPoint{r.Left, r.Top});
+  }
+  return result;
+}
+
 void TRubberbandMouseHandler::ClearPoints() {
   points_.clear();
   mousePoint_ = TPoint{-1, -1};

@@ -96,6 +96,8 @@ class TRubberbandMouseHandler : public TMouseHandler {
 
   // --- free-form outline ----------------------------------------------------
   const std::vector<TPoint>& OutlinePoints() const { return points_; }
+  // The points in image pixels, scaled as the selected rectangle is.
+  std::vector<TPoint> OutlinePointsInImagePixels() const;
   bool OutlineInProgress() const { return grab_ == gcFreeForm; }
   void EndOutline();
   TOutlineEvent OnOutline;

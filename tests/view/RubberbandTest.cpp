@@ -188,10 +188,12 @@ TEST_F(BandFixture, MarkedRegions) {
 TEST_F(BandFixture, FreeFormOutline) {
   ShowPage(400, 400);
   int calls = 0, pointsSeen = 0;
-  band->OnOutline = [&](TRubberbandMouseHandler*, TImageScrollBox* v, int n) {
+  std::vector<TPoint> inImage;
+  band->OnOutline = [&](TRubberbandMouseHandler* sender, TImageScrollBox* v, int n) {
     ++calls;
     pointsSeen = n;
     EXPECT_EQ(v, view.get());
+    inImage = sender->OutlinePointsInImagePixels();
   };
   Click(*view, 100, 100);  // starts the outline
   ASSERT_TRUE(band->OutlineInProgress());
@@ -200,6 +202,7 @@ TEST_F(BandFixture, FreeFormOutline) {
   Click(*view, 104, 95);  // within 6 pixels of the first point: closes
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(pointsSeen, 3);
+  EXPECT_EQ(inImage, (std::vector<TPoint>{{100, 100}, {200, 100}, {200, 200}}));
   EXPECT_FALSE(band->OutlineInProgress());
 
   // Two points are too few: closed without the callback.
