@@ -3,7 +3,20 @@
 // Colours are 0x00RRGGBB; on palette images they are mapped to the nearest
 // palette entry (so black/white on a 1-bit page become indices 0/1).
 // Every operation clips to the image. Coordinates are pixels, rectangles
-// exclusive at Right/Bottom.
+// exclusive at Right/Bottom. Rectangles whose coordinates lie further than
+// 2^29 pixels from the origin are ignored (nothing is drawn), which keeps all
+// scaling arithmetic inside 64-bit integers.
+//
+// Scaled copies map destination pixel i of a span of length dl onto a
+// source span of length sl as follows (per axis):
+//  - colour-on-colour: the one source pixel floor((2i + 1) * sl / (2 dl));
+//  - black-on-white: the source pixels floor(i * sl / dl) up to (excluding)
+//    floor((i + 1) * sl / dl), at least one; their colours are ANDed, so on a
+//    page with bit 0 = black a thin black line survives any reduction;
+//  - halftone: every source pixel overlapping the destination pixel's area,
+//    weighted by the overlap; the average is rounded to nearest.
+// Source pixels outside the source image do not take part; a destination
+// pixel that has none is left unchanged.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +31,7 @@ class TDibGraphic;
 // pixel when shrinking.
 enum class TStretchMode {
   smColorOnColor,  // rows/columns are dropped (nearest sample)
-  smBlackOnWhite,  // dropped pixels are ANDed: black wins
+  smBlackOnWhite,  // dropped pixels are ANDed: black wins (the default)
   smHalftone       // area average
 };
 
@@ -31,7 +44,10 @@ enum class TCopyMode {
 
 struct TFontSpec {
   std::string Name = "NanumGothic";
-  double SizePt = 12.0;  // points; rendered at the image's vertical dpi
+  // Points, turned into pixels at the screen's logical resolution
+  // (ImagingHooks().ScreenDpiY), as fonts are everywhere in the program;
+  // callers that want a size relative to the page scale the points.
+  double SizePt = 12.0;
   bool Bold = false;
   bool Italic = false;
   bool Underline = false;
@@ -61,39 +77,53 @@ class TCanvas {
   TColor32 BrushColor = 0xFFFFFF;
   TColor32 PenColor = 0x000000;
   int PenWidth = 1;
-  TStretchMode StretchMode = TStretchMode::smColorOnColor;
+  // A fresh drawing surface shrinks black-on-white, as page placement
+  // expects; TDibGraphic drawing and resizing set their mode explicitly.
+  TStretchMode StretchMode = TStretchMode::smBlackOnWhite;
   TCopyMode CopyMode = TCopyMode::cmCopy;
   TFontSpec Font;
 
-  // Fills r with the brush colour (CopyMode applies).
+  // Fills r with the brush colour (CopyMode applies: AND / OR combine the
+  // brush's palette index, or its bytes on true colour, with the pixels).
   void FillRect(const TRect& r);
   // Copies the whole source with its top-left at (x, y), converting pixel
-  // format (nearest palette entry) and combining with CopyMode.
+  // format (nearest palette entry) and combining with CopyMode. The source
+  // may be this canvas's own image.
   void Draw(int x, int y, const TDibGraphic& source);
   // Copies source rectangle srcRect of source onto dest, scaled, with
   // StretchMode and CopyMode.
   void StretchDraw(const TRect& dest, const TDibGraphic& source, const TRect& srcRect);
   void StretchDraw(const TRect& dest, const TDibGraphic& source);
-  // Fills the polygon with the brush (even-odd rule at pixel centres) and
-  // outlines it with the pen.
+  // Fills the polygon with the brush (even-odd rule: a pixel is filled when
+  // its centre is inside) and outlines it with the pen (closed polyline).
   void Polygon(const std::vector<TPoint>& points);
   // Fills the polygon only.
   void FillPolygon(const std::vector<TPoint>& points);
+  // Lines through the points in turn, the last point excluded; the pen
+  // position ends at the last point.
   void Polyline(const std::vector<TPoint>& points);
   void MoveTo(int x, int y);
-  // Line from the pen position to (x, y), excluding the end point.
+  // Line from the pen position to (x, y), excluding the end point; the pen
+  // moves to (x, y). Pixels: along the longer axis every step, across it
+  // the exact position rounded half up. PenWidth > 1 stamps a square.
   void LineTo(int x, int y);
   // Frame of r with the pen (one pixel inside r's edges).
   void FrameRect(const TRect& r);
 
   // Text with its top-left at (x, y) in the pen colour, through the
-  // installed text renderer; does nothing when none is installed.
+  // installed text renderer; only glyph pixels (coverage >= 128) are
+  // painted. Does nothing when no renderer is installed.
   void TextOut(int x, int y, const std::string& utf8Text);
+  // Size of the text as one line; 0 x 0 without a renderer.
   TSize TextExtent(const std::string& utf8Text);
 
   TPoint PenPos() const { return penPos_; }
 
  private:
+  void Blit(const TRect& dest, const TDibGraphic& source, const TRect& srcRect, TStretchMode mode);
+  void Line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::uint32_t value);
+  std::uint32_t ValueOf(TColor32 color);
+
   TDibGraphic& image_;
   TPoint penPos_;
 };

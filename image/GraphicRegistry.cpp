@@ -51,7 +51,7 @@ void RegisterStandardFormats() {
     RegisterTiffFormat();
     RegisterJpegFormat();
     RegisterPdfFormat();
-    // PPM registration joins with its reader.
+    RegisterPpmFormat();
   });
 }
 
