@@ -293,6 +293,24 @@ TEST_F(PagemendTest, FailureWhileWritingLeavesTheSourceIntact) {
   EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST_F(PagemendTest, InterruptedRunLeavesEveryFileWhole) {
+  const QString in = home_ + "/in";
+  for (int i = 0; i < 12; ++i) Copy("testdata/tiff/gen-multipage-3p-g4.tif", in, QString("m%1.tif").arg(i));
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", home_ + "/config");
+  process.setProcessEnvironment(env);
+  process.start(Pagemend, {"--steps", "specks,borders", "-j", "2", in});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  process.waitForFinished(400);
+  process.terminate();  // SIGTERM, as Ctrl+C would
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_TRUE(process.exitCode() == 130 || process.exitCode() == 0) << process.exitCode();
+  const QStringList left = QDir(in).entryList(QDir::Files | QDir::Hidden);
+  EXPECT_EQ(left.size(), 12) << left.join(' ').toStdString();  // no temporary files
+  for (const QString& f : left) EXPECT_EQ(Pages(in + "/" + f), 3) << f.toStdString();
+}
+
 TEST_F(PagemendTest, ShardsSplitTheFilesWithoutOverlap) {
   const QString in = home_ + "/in";
   for (int i = 0; i < 5; ++i) Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", in, QString("p%1.tif").arg(i));
