@@ -270,21 +270,17 @@ void TFViewTrans::BuildPanes() {
 
   // Caption bar: the source view's status line on the left, the result
   // view's in a right-aligned label.
-  auto* captionBar = new QWidget(rightArea_);
-  auto* captionLayout = new QHBoxLayout(captionBar);
-  captionLayout->setContentsMargins(0, 0, 0, 0);
-  captionLayout->setSpacing(2);
+  captionBar_ = new QWidget(rightArea_);
+  QWidget* captionBar = captionBar_;
+  captionBar->setFixedHeight(QFontMetrics(font()).height() + 4);
+  captionBar->installEventFilter(this);
   captionSource_ = new QLabel(captionBar);
   captionResult_ = new QLabel(captionBar);
   captionResult_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   for (QLabel* l : {captionSource_, captionResult_}) {
     l->setAutoFillBackground(true);
-    l->setMinimumWidth(10);
-    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     l->installEventFilter(this);
   }
-  captionLayout->addWidget(captionSource_, 1);
-  captionLayout->addWidget(captionResult_, 0);
   rightLayout->addWidget(captionBar);
 
   viewSplitter_ = new QSplitter(Qt::Horizontal, rightArea_);
@@ -432,11 +428,17 @@ void TFViewTrans::resizeEvent(QResizeEvent* event) {
 // The source view takes half of the right area less 2 px; the right caption
 // label the source view's width less 2 px.
 void TFViewTrans::KeepViewsHalved() {
+  if (!viewSplitter_ || !captionBar_ || !captionSource_ || !captionResult_) return;
   const int total = viewSplitter_->width();
   const int sourceWidth = std::max(0, total / 2 - 2);
   QSignalBlocker block(viewSplitter_);
   viewSplitter_->setSizes({sourceWidth, std::max(0, total - sourceWidth - viewSplitter_->handleWidth())});
-  captionResult_->setFixedWidth(std::max(10, sourceWidth - 2));
+  // Caption bar: the result view's label at the right, as wide as the
+  // source view less 2 px; the source view's label takes the rest.
+  const int barWidth = captionBar_->width(), barHeight = captionBar_->height();
+  const int resultWidth = std::clamp(sourceWidth - 2, 0, barWidth);
+  captionResult_->setGeometry(barWidth - resultWidth, 0, resultWidth, barHeight);
+  captionSource_->setGeometry(0, 0, std::max(0, barWidth - resultWidth - 2), barHeight);
 }
 
 // --- commands -----------------------------------------------------------------
@@ -620,7 +622,7 @@ void TFViewTrans::RefreshCaptions() {
 }
 
 bool TFViewTrans::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == viewSplitter_ && event->type() == QEvent::Resize) {
+  if ((watched == viewSplitter_ || watched == captionBar_) && event->type() == QEvent::Resize) {
     KeepViewsHalved();
     return false;
   }

@@ -150,6 +150,7 @@ class TFViewTrans : public QMainWindow {
   QStackedWidget* listStack_ = nullptr;
   QLabel* captionSource_ = nullptr;
   QLabel* captionResult_ = nullptr;
+  QWidget* captionBar_ = nullptr;
   QSplitter* viewSplitter_ = nullptr;
   QSplitter* mainSplitter_ = nullptr;
   TImageScrollBox* sourceView_ = nullptr;

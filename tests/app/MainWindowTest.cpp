@@ -257,6 +257,9 @@ TEST_F(WindowFixture, CaptionPressActivatesAView) {
       << "the source view takes half of the right area less 2 px";
   EXPECT_EQ(window->ResultCaption()->width(), window->SourceView()->width() - 2);
   EXPECT_EQ(window->ActiveView(), TActiveView::Source);
+  EXPECT_EQ(window->ResultCaption()->palette().color(QPalette::Window), window->palette().color(QPalette::Button));
+  EXPECT_EQ(window->SourceCaption()->palette().color(QPalette::Window), window->palette().color(QPalette::Highlight));
+  EXPECT_LT(window->SourceCaption()->width(), window->width() / 2 + 50);
   QTest::mouseClick(window->ResultCaption(), Qt::LeftButton);
   EXPECT_EQ(window->ActiveView(), TActiveView::Result);
   EXPECT_EQ(window->ResultCaption()->palette().color(QPalette::Window),
