@@ -12,6 +12,8 @@
 #include "app/F_ViewTrans.h"
 #include "app/NumberField.h"
 #include "correction/Borders.h"
+#include "correction/DeskewTransform.h"
+#include "correction/StrokeWeight.h"
 #include "correction/NoiseData.h"
 #include "correction/PagePlacement.h"
 #include "correction/SpeckRemoval.h"
@@ -86,7 +88,9 @@ struct CorrectionFixture : ::testing::Test {
     Source()->Redraw(true);
   }
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::keyClick(window.get(), key, modifiers);
+    // Keys go where the window system sends them: the focused control.
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : window.get(), key, modifiers);
   }
   // Holds Shift the way the window system reports it.
   void HoldShift() { QTest::keyPress(window->windowHandle(), Qt::Key_Shift, Qt::ShiftModifier); }
@@ -522,6 +526,118 @@ TEST_F(CorrectionFixture, CommandsOnAnEmptyViewDoNothing) {
     Press(key);
   EXPECT_TRUE(Page().Empty());
   EXPECT_TRUE(window->UndoImage().Empty());
+}
+
+// --- deskew, darken, lighten ------------------------------------------------------------
+
+TEST_F(CorrectionFixture, DeskewFollowsTheSizeRuleAndPerRegionWithShift) {
+  Load(MakeScanPage);
+  window->Action(TCommand::DeskewGrow)->trigger();
+  TDibGraphic before, expected, work, undo;
+  Copy(before);
+  // A skewed page: the bars turned by 2 degrees.
+  RotateBilevel(before, expected, false, 2.0);
+  Source()->AssignGraphic(expected);
+  Copy(before);
+  Copy(expected);
+  DeskewPage(expected, work, undo, true, false);
+  Press(Qt::Key_Z);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+  EXPECT_NE(Page().Width(), 600);  // grown
+  Press(Qt::Key_Escape);
+  EXPECT_TRUE(SamePixels(Page(), before));
+
+  // Shift with fixed areas: each area on its own; the stored areas stay.
+  const std::vector<TRect> areas{TRect{100, 100, 450, 300}};
+  Source()->ClearFixedAreas();
+  Source()->AddFixedAreas(areas);
+  std::vector<TRect> moved = areas;
+  Copy(expected);
+  DeskewRegions(expected, work, moved);
+  HoldShift();
+  Press(Qt::Key_Z, Qt::ShiftModifier);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+  EXPECT_EQ(Source()->FixedAreas(), areas);
+  Source()->ClearFixedAreas();
+}
+
+TEST_F(CorrectionFixture, DarkenAndLightenPickTheRoutineByPageFormat) {
+  Load(MakeScanPage);
+  TDibGraphic expected;
+  Copy(expected);
+  DarkenStrokes(expected, window->Settings().Bo, std::vector<TRect>{}, false);
+  Press(Qt::Key_F);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+  LightenStrokes(expected, std::vector<TRect>{}, false);
+  Press(Qt::Key_L);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+
+  Load(MakeColourPage);
+  Copy(expected);
+  const TSettingsRecord& s = window->Settings();
+  LightenStrokes(expected, s.Bo, s.J, false, {});
+  Press(Qt::Key_L);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+}
+
+// --- free-form outlines -------------------------------------------------------------------
+
+struct OutlineFixture : CorrectionFixture {
+  // Clicks a closed square outline over display pixels (40, 40)-(140, 120).
+  void DrawSquare() {
+    const QPoint o = Source()->PageOrigin();
+    for (QPoint p : {QPoint(40, 40), QPoint(140, 40), QPoint(140, 120), QPoint(40, 120), QPoint(41, 41)})
+      QTest::mouseClick(Source()->viewport(), Qt::LeftButton, Qt::NoModifier, p + o);
+  }
+  // Image pixel of a display pixel.
+  TPoint ImagePoint(int x, int y) {
+    const TSize d = Source()->DisplaySize();
+    return TPoint{x * Page().Width() / d.Width, y * Page().Height() / d.Height};
+  }
+  int WhiteIndex() { return Page().Palette()[0].Red == 0 ? 1 : 0; }
+};
+
+TEST_F(OutlineFixture, OutsideModeKeepsOnlyTheInside) {
+  Load(MakeScanPage);
+  TDibGraphic before;
+  Copy(before);
+  window->SetMouseMode(20);
+  DrawSquare();
+  ASSERT_FALSE(window->UndoImage().Empty());
+  EXPECT_TRUE(SamePixels(window->UndoImage(), before));
+  const TPoint a = ImagePoint(42, 42), b = ImagePoint(138, 118);
+  for (int y = 0; y < Page().Height(); y += 3)
+    for (int x = 0; x < Page().Width(); x += 3) {
+      const bool inside = x > a.X + 1 && x < b.X - 1 && y > a.Y + 1 && y < b.Y - 1;
+      const bool outside = x < a.X - 4 || x > b.X + 4 || y < a.Y - 4 || y > b.Y + 4;
+      if (inside) ASSERT_EQ(Page().GetPixelIndex(x, y), before.GetPixelIndex(x, y)) << x << "," << y;
+      if (outside) ASSERT_EQ(Page().GetPixelIndex(x, y), WhiteIndex()) << x << "," << y;
+    }
+}
+
+TEST_F(OutlineFixture, NormalModeWhitensTheInsideAndEscEndsAnOutline) {
+  Load(MakeScanPage);
+  TDibGraphic before;
+  Copy(before);
+  DrawSquare();
+  const TPoint a = ImagePoint(40, 40), b = ImagePoint(140, 120);
+  for (int y = 0; y < Page().Height(); y += 3)
+    for (int x = 0; x < Page().Width(); x += 3) {
+      const bool inside = x >= a.X && x <= b.X && y >= a.Y && y <= b.Y;
+      const bool outside = x < a.X - 4 || x > b.X + 4 || y < a.Y - 4 || y > b.Y + 4;
+      if (inside) ASSERT_EQ(Page().GetPixelIndex(x, y), WhiteIndex()) << x << "," << y;
+      if (outside) ASSERT_EQ(Page().GetPixelIndex(x, y), before.GetPixelIndex(x, y)) << x << "," << y;
+    }
+
+  // A click starts an outline; Esc ends it and touches nothing else.
+  Copy(before);
+  const QPoint o = Source()->PageOrigin();
+  QTest::mouseClick(Source()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150) + o);
+  ASSERT_TRUE(Band().OutlineInProgress());
+  Press(Qt::Key_Escape);
+  EXPECT_FALSE(Band().OutlineInProgress());
+  EXPECT_TRUE(SamePixels(Page(), before));
+  EXPECT_FALSE(window->UndoImage().Empty());
 }
 
 }  // namespace
