@@ -570,7 +570,9 @@ void TCorrectionCommands::Released(TImageScrollBox* view, Qt::MouseButton button
 }
 
 void TCorrectionCommands::OutlineFinished(TRubberbandMouseHandler* band, TImageScrollBox* view) {
-  if (!band || !view) return;
+  // The undo image belongs to the active view; an outline closed on
+  // another view is left alone.
+  if (!band || !view || view != View()) return;
   TDibGraphic& image = view->Graphic();
   if (image.Empty()) return;
   const std::vector<TPoint> points = band->OutlinePointsInImagePixels();

@@ -376,6 +376,27 @@ TEST_F(CorrectionFixture, ShiftKeysMoveByTheDistanceInMillimetres) {
   EXPECT_TRUE(SamePixels(Page(), expected));
 }
 
+TEST_F(CorrectionFixture, CentreAndResizeMatchTheirRoutines) {
+  Load(MakeScanPage);
+  TDibGraphic expected, undo;
+  Copy(expected);
+  const TSettingsRecord& s = window->Settings();
+  CenterContent(expected, &undo, s.Wopt, s.J, s.aV, s.aH, s.Hside, s.Hopt, s.Wside);
+  Press(Qt::Key_C);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+  ResizeContent(expected, &undo, s.B, true);
+  Press(Qt::Key_B);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+  ResizeContent(expected, &undo, s.B, false);
+  Press(Qt::Key_N);
+  EXPECT_TRUE(SamePixels(Page(), expected));
+  // Each passes the undo image: Esc undoes the last one only.
+  TDibGraphic enlarged;
+  enlarged.Assign(undo);
+  Press(Qt::Key_Escape);
+  EXPECT_TRUE(SamePixels(Page(), enlarged));
+}
+
 TEST_F(CorrectionFixture, GreyConversionOnlyForTrueColour) {
   Load(MakeColourPage);
   TDibGraphic expected;
