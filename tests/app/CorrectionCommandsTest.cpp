@@ -631,8 +631,12 @@ TEST_F(OutlineFixture, OutsideModeKeepsOnlyTheInside) {
     for (int x = 0; x < Page().Width(); x += 3) {
       const bool inside = x > a.X + 1 && x < b.X - 1 && y > a.Y + 1 && y < b.Y - 1;
       const bool outside = x < a.X - 4 || x > b.X + 4 || y < a.Y - 4 || y > b.Y + 4;
-      if (inside) ASSERT_EQ(Page().GetPixelIndex(x, y), before.GetPixelIndex(x, y)) << x << "," << y;
-      if (outside) ASSERT_EQ(Page().GetPixelIndex(x, y), WhiteIndex()) << x << "," << y;
+      if (inside) {
+        ASSERT_EQ(Page().GetPixelIndex(x, y), before.GetPixelIndex(x, y)) << x << "," << y;
+      }
+      if (outside) {
+        ASSERT_EQ(Page().GetPixelIndex(x, y), WhiteIndex()) << x << "," << y;
+      }
     }
 }
 
@@ -646,8 +650,12 @@ TEST_F(OutlineFixture, NormalModeWhitensTheInsideAndEscEndsAnOutline) {
     for (int x = 0; x < Page().Width(); x += 3) {
       const bool inside = x >= a.X && x <= b.X && y >= a.Y && y <= b.Y;
       const bool outside = x < a.X - 4 || x > b.X + 4 || y < a.Y - 4 || y > b.Y + 4;
-      if (inside) ASSERT_EQ(Page().GetPixelIndex(x, y), WhiteIndex()) << x << "," << y;
-      if (outside) ASSERT_EQ(Page().GetPixelIndex(x, y), before.GetPixelIndex(x, y)) << x << "," << y;
+      if (inside) {
+        ASSERT_EQ(Page().GetPixelIndex(x, y), WhiteIndex()) << x << "," << y;
+      }
+      if (outside) {
+        ASSERT_EQ(Page().GetPixelIndex(x, y), before.GetPixelIndex(x, y)) << x << "," << y;
+      }
     }
 
   // A click starts an outline; Esc ends it and touches nothing else.
