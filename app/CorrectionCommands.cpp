@@ -69,7 +69,12 @@ class TCorrectionCommands : public QObject {
     MarginsToRect(Image(), S().P2, S().P4, r, S().P3, S().P1);
     return r;
   }
-  void Redraw() { View()->Redraw(false); }
+  // Redraws the active view; a page that changed its size is laid out
+  // anew so that it is not shown squeezed into the old display size.
+  void Redraw() {
+    const TDibGraphic& image = Image();
+    View()->Redraw(image.Width() != sizeBefore_.Width || image.Height() != sizeBefore_.Height);
+  }
   // The marked-region protocol: the current selection joins the regions,
   // the command works on a copy of the list, then the list is cleared and
   // the fixed-area cursor forgotten.
@@ -88,6 +93,7 @@ class TCorrectionCommands : public QObject {
     w_.SetCommandHandler(command, [this, body = std::move(body)] {
       w_.ReadParameters();
       try {
+        sizeBefore_ = TSize{Image().Width(), Image().Height()};
         body();
       } catch (const std::exception&) {
         // Commands show no messages; the page stays as the routine left it.
@@ -131,6 +137,7 @@ class TCorrectionCommands : public QObject {
   TFViewTrans& w_;
   TNBRotateTransform quarterTurn_;
   int fixedCursor_ = -1;
+  TSize sizeBefore_;  // the active page's size when the running command began
 };
 
 void TCorrectionCommands::Install() {

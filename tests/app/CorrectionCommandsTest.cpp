@@ -355,6 +355,10 @@ TEST_F(CorrectionFixture, QuarterTurnsUseTheFixedAngles) {
   turn.ApplyOnDest(before, expected);
   Press(Qt::Key_2);
   EXPECT_TRUE(SamePixels(Page(), expected));
+  // The view lays the turned page out anew: it is shown upright, not
+  // squeezed into the old display.
+  const TSize shown = Source()->DisplaySize();
+  EXPECT_LT(shown.Width, shown.Height);
   Press(Qt::Key_1);  // 270 back
   EXPECT_TRUE(SamePixels(Page(), before));
   turn.Angle = 180.0;
