@@ -7,6 +7,7 @@
 #include "app/CorrectionCommands.h"
 #include "app/F_ViewTrans.h"
 #include "app/QtImagingHooks.h"
+#include "app/Saving.h"
 #include "app/SingleInstance.h"
 #include "app/WorkingList.h"
 
@@ -26,7 +27,8 @@ int main(int argc, char* argv[]) {
   InstallQtImagingHooks();
 
   TFViewTrans window;
-  new TWorkingList(window);  // owned by the window
+  auto* workingList = new TWorkingList(window);  // owned by the window
+  new TSaving(window, *workingList);              // owned by the window
   InstallCorrectionCommands(window);
   window.show();
   return app.exec();

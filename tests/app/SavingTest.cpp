@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/AppMessage.h"
+#include "app/DocumentList.h"
+#include "app/F_ViewTrans.h"
+#include "app/Saving.h"
+#include "app/Utils.h"
+#include "app/WorkingList.h"
+#include "image/TiffGraphic.h"
+#include "support/TestSupport.h"
+#include "view/ImageScrollBox.h"
+
+namespace {
+
+struct SavingFixture : ::testing::Test {
+  QTemporaryDir dir;
+  std::unique_ptr<TFViewTrans> window;
+  TWorkingList* work = nullptr;
+  TSaving* saving = nullptr;
+  QStringList messages;
+  QString saveFolderAnswer;
+
+  void SetUp() override {
+    SetAppMessageHook([this](const QString& text, int) {
+      messages << text;
+      return 0;
+    });
+    SetSaveFolder(QString());
+    window = std::make_unique<TFViewTrans>();
+    work = new TWorkingList(*window);
+    saving = new TSaving(*window, *work);
+    saving->AskSaveFolder = [this] { return saveFolderAnswer; };
+  }
+  void TearDown() override {
+    window.reset();
+    SetAppMessageHook(nullptr);
+  }
+  QString Copy(const char* shared, const QString& name) {
+    const QString target = QDir(dir.path()).filePath(name);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::copy(QString::fromStdString(SharedFile(shared)), target);
+    QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+  }
+  static std::unique_ptr<TTiffGraphic> Page(const QString& file, int page) {
+    auto g = std::make_unique<TTiffGraphic>();
+    g->ImageToLoad = page;
+    g->LoadFromFile(file.toStdString());
+    return g;
+  }
+};
+
+}  // namespace
+
+TEST(SaveCompression, ChoiceTable) {
+  EXPECT_EQ(CompressionForChoice(10, ifBlackWhite, tcLZW, tcCCITT3_1D), tcCCITT3_1D);
+  EXPECT_EQ(CompressionForChoice(20, ifBlackWhite, tcLZW, tcNone), tcCCITT3_2D);
+  EXPECT_EQ(CompressionForChoice(30, ifBlackWhite, tcLZW, tcNone), tcCCITT4);
+  EXPECT_EQ(CompressionForChoice(40, ifTrueColor, tcLZW, tcNone), tcZLib);
+  EXPECT_EQ(CompressionForChoice(50, ifBlackWhite, tcLZW, tcNone), tcLZW) << "bilevel keeps its own";
+  EXPECT_EQ(CompressionForChoice(50, ifGray256, tcLZW, tcNone), tcJPEG);
+  EXPECT_EQ(CompressionForChoice(60, ifBlackWhite, tcLZW, tcNone), tcPackbits);
+  EXPECT_EQ(CompressionForChoice(70, ifBlackWhite, tcNone, tcNone), tcLZW);
+}
+
+TEST_F(SavingFixture, WithoutASaveFolderTheSourceIsOverwrittenAndShown) {
+  const QString a = Copy("testdata/tiff/real-phototest-none-1bit-200dpi.tif", "a.tif");
+  work->OpenFiles({a});
+  EXPECT_EQ(messages.value(0), QString::fromUtf8("저장폴더를 지정하지 않으면 원본파일에 덮어쓰기를 합니다."));
+  TDibGraphic& page = window->SourceView()->Graphic();
+  for (int x = 0; x < 50; ++x) page.SetPixelIndex(x, 10, 0);  // a mark to find again
+  window->Execute(TCommand::SaveLzw);  // choosing LZW saves at once
+  auto saved = Page(a, 1);
+  EXPECT_EQ(saved->Compression(), tcLZW);
+  EXPECT_EQ(saved->GetPixelIndex(25, 10), 0);
+  EXPECT_TRUE(messages.contains(QString::fromUtf8("마지막 이미지입니다."))) << "saving the last page moves on";
+  EXPECT_EQ(window->ResultView()->Graphic().GetPixelIndex(25, 10), 0);
+  EXPECT_EQ(window->SourceView()->Graphic().GetPixelIndex(25, 10), 0);
+}
+
+TEST_F(SavingFixture, APageOfAMultiPageFileIsReplacedAndTheOthersKept) {
+  const QString in = Copy("testdata/tiff/gen-multipage-3p-g4.tif", "in/m.tif");
+  QDir(dir.path()).mkpath("out");
+  saveFolderAnswer = QDir(dir.path()).filePath("out") + "/";
+  work->OpenFiles({in});
+  const QString out = saveFolderAnswer + "m.tif";
+  ASSERT_TRUE(QFileInfo::exists(out));
+  window->Execute(TCommand::Next);  // page 2
+  ASSERT_EQ(window->SourceView()->CurrentFrame(), 2);
+  TDibGraphic& page = window->SourceView()->Graphic();
+  std::fill(page.ScanLine(5), page.ScanLine(5) + page.BytesPerScanLine(), 0);
+  window->Settings().F = 30;
+  window->Execute(TCommand::Save);
+  EXPECT_EQ(window->SourceView()->CurrentFrame(), 3) << "moves on to the next page";
+  for (int p : {1, 3}) EXPECT_TRUE(SamePixels(*Page(out, p), *Page(in, p))) << "page " << p;
+  auto second = Page(out, 2);
+  EXPECT_EQ(second->GetPixelIndex(7, 5), 0);
+  EXPECT_EQ(second->Compression(), tcCCITT4);
+  EXPECT_FALSE(SamePixels(*Page(out, 2), *Page(in, 2)));
+  TTiffGraphic counter;
+  TFileStream s(out.toStdString(), TFileMode::fmOpenRead);
+  EXPECT_EQ(counter.GetImageCount(s), 3);
+}
+
+TEST_F(SavingFixture, ARefusedCompressionLeavesTheFileAsItWas) {
+  const QString a = Copy("testdata/jpeg/real-colour-bookpage-jfif-150dpi.jpg", "c.jpg");
+  const QString tif = QDir(dir.path()).filePath("c.tif");
+  // A true-colour TIFF asked to take CCITT4.
+  {
+    TTiffGraphic colour;
+    colour.NewImage(40, 30, ifTrueColor, nullptr, 150, 150);
+    colour.SetCompression(tcLZW);
+    colour.SaveToFile(tif.toStdString());
+  }
+  const QByteArray before = [&] {
+    QFile f(tif);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+  }();
+  work->OpenFiles({tif});
+  messages.clear();
+  window->Settings().F = 30;
+  window->Execute(TCommand::Save);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], "CCITT Group 4 compression not supported with True color images");
+  QFile f(tif);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), before) << "the operator's file is untouched";
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file left";
+  (void)a;
+}
+
+TEST_F(SavingFixture, FolderModeCopiesTheTreeAndSavesTwoLevelsDown) {
+  const QString in = QDir(dir.path()).filePath("scan") + "/";
+  const QString src = Copy("testdata/tiff/real-phototest-none-1bit-200dpi.tif", "scan/x/y/p.tif");
+  saveFolderAnswer = QDir(dir.path()).filePath("scan/out") + "/";
+  QDir().mkpath(saveFolderAnswer);
+  SetOpenFolder(in);
+  work->OpenFolder(in);
+  EXPECT_TRUE(QFileInfo(saveFolderAnswer + "x/y").isDir()) << "the tree is copied";
+  EXPECT_FALSE(QFileInfo(saveFolderAnswer + "out").exists()) << "the output folder is not copied into itself";
+  window->Execute(TCommand::Save);
+  EXPECT_TRUE(QFileInfo::exists(saveFolderAnswer + "x/y/p.tif"));
+  (void)src;
+}
