@@ -1,3 +1,877 @@
-// Registration of the Tiff format; the graphic class comes with its reader
-// and writer.
-void RegisterTiffFormat() {}
+#include "image/TiffGraphic.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <vector>
+
+#include "image/GraphicRegistry.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// libtiff set-up: private tags, silent global handlers.
+
+constexpr std::uint16_t kPrivateTagFirst = TTiffGraphic::FirstPrivateTag;
+constexpr int kPrivateTagCount = TTiffGraphic::PrivateTagCount;
+// libtiff refuses single allocations above this (damaged files that claim
+// enormous strips).
+constexpr tmsize_t kMaxLibraryAlloc = tmsize_t{1} << 30;
+// Largest whole-page RGBA buffer we are willing to build.
+constexpr std::uint64_t kMaxRgbaBytes = std::uint64_t{2} << 30;
+
+TIFFExtendProc previousExtender = nullptr;
+
+const TIFFFieldInfo* PrivateFieldInfo() {
+  static char names[kPrivateTagCount][24];
+  static TIFFFieldInfo info[kPrivateTagCount];
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int i = 0; i < kPrivateTagCount; ++i) {
+      std::snprintf(names[i], sizeof names[i], "VeltraxText%d", kPrivateTagFirst + i);
+      info[i] = TIFFFieldInfo{static_cast<ttag_t>(kPrivateTagFirst + i),
+                              TIFF_VARIABLE,
+                              TIFF_VARIABLE,
+                              TIFF_ASCII,
+                              FIELD_CUSTOM,
+                              1,
+                              0,
+                              names[i]};
+    }
+  });
+  return info;
+}
+
+void TagExtender(TIFF* tif) {
+  TIFFMergeFieldInfo(tif, PrivateFieldInfo(), kPrivateTagCount);
+  if (previousExtender) previousExtender(tif);
+}
+
+void EnsureLibrarySetup() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // Messages go to the handle's own handlers; whatever libtiff reports
+    // without a handle is dropped rather than printed.
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    PrivateFieldInfo();
+    previousExtender = TIFFSetTagExtender(TagExtender);
+  });
+}
+
+std::string FormatLibraryMessage(const char* module, const char* fmt, va_list ap) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, fmt ? fmt : "", ap);
+  std::string message;
+  if (module && *module) {
+    message = module;
+    message += ": ";
+  }
+  message += text;
+  return message;
+}
+
+int ErrorHandler(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
+  try {
+    if (auto* owner = static_cast<TTiffGraphic*>(user)) owner->LibraryError(FormatLibraryMessage(module, fmt, ap));
+  } catch (...) {
+  }
+  return 1;  // handled: never reaches the global handler
+}
+
+int WarningHandler(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
+  try {
+    if (auto* owner = static_cast<TTiffGraphic*>(user))
+      owner->LibraryWarning(FormatLibraryMessage(module, fmt, ap));
+  } catch (...) {
+  }
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Client procedures on a TStream. None of them may let an exception pass
+// into libtiff.
+
+tmsize_t StreamRead(thandle_t handle, void* buffer, tmsize_t size) {
+  try {
+    return static_cast<tmsize_t>(static_cast<TStream*>(handle)->Read(buffer, size));
+  } catch (...) {
+    return -1;
+  }
+}
+
+tmsize_t StreamWrite(thandle_t handle, void* buffer, tmsize_t size) {
+  try {
+    static_cast<TStream*>(handle)->Write(buffer, size);
+    return size;
+  } catch (...) {
+    return -1;
+  }
+}
+
+toff_t StreamSeek(thandle_t handle, toff_t offset, int whence) {
+  try {
+    TSeekOrigin origin = whence == SEEK_CUR   ? TSeekOrigin::soCurrent
+                         : whence == SEEK_END ? TSeekOrigin::soEnd
+                                              : TSeekOrigin::soBeginning;
+    const auto signedOffset = static_cast<std::int64_t>(offset);
+    if (origin == TSeekOrigin::soBeginning && signedOffset < 0) return static_cast<toff_t>(-1);
+    return static_cast<toff_t>(static_cast<TStream*>(handle)->Seek(signedOffset, origin));
+  } catch (...) {
+    return static_cast<toff_t>(-1);
+  }
+}
+
+int StreamClose(thandle_t) { return 0; }  // the caller owns the stream
+
+toff_t StreamSize(thandle_t handle) {
+  try {
+    return static_cast<toff_t>(static_cast<TStream*>(handle)->Size());
+  } catch (...) {
+    return 0;
+  }
+}
+
+int StreamMap(thandle_t, void**, toff_t*) { return 0; }  // no mapping
+void StreamUnmap(thandle_t, void*, toff_t) {}
+
+struct TiffCloser {
+  void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+TiffHandle OpenTiff(TStream& stream, const char* mode, TTiffGraphic* owner) {
+  EnsureLibrarySetup();
+  struct OptionsFree {
+    void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+  };
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) throw ETiffError("TIFFOpen");
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), ErrorHandler, owner);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), WarningHandler, owner);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryAlloc);
+  TIFF* tif = TIFFClientOpenExt("TTiffGraphic", mode, static_cast<thandle_t>(&stream), StreamRead,
+                                StreamWrite, StreamSeek, StreamClose, StreamSize, StreamMap,
+                                StreamUnmap, options.get());
+  if (!tif) throw ETiffError("TIFFOpen");
+  return TiffHandle(tif);
+}
+
+// The rest of a stream from its position, as a stream that starts at 0.
+std::unique_ptr<TMemoryStream> CopyRest(TStream& stream) {
+  const std::int64_t rest = std::max<std::int64_t>(0, stream.Size() - stream.Position());
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(rest));
+  if (rest > 0) stream.ReadBuffer(bytes.data(), rest);
+  return std::make_unique<TMemoryStream>(std::move(bytes));
+}
+
+// ---------------------------------------------------------------------------
+// Pixel helpers.
+
+// Complements every palette index (bit, nibble or byte), so that a page
+// stored white-is-zero ends up with bit 0 = black.
+void InvertIndices(TDibGraphic& image) {
+  std::uint8_t* p = image.Bits();
+  const std::size_t n = image.ImageSize();
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    w = ~w;
+    std::memcpy(p + i, &w, 8);
+  }
+  for (; i < n; ++i) p[i] = static_cast<std::uint8_t>(~p[i]);
+}
+
+const std::uint8_t* BitReverseTable() {
+  static std::uint8_t table[256];
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int v = 0; v < 256; ++v) {
+      int r = 0;
+      for (int b = 0; b < 8; ++b)
+        if (v & (1 << b)) r |= 0x80 >> b;
+      table[v] = static_cast<std::uint8_t>(r);
+    }
+  });
+  return table;
+}
+
+// Reverses the order of the pixels of one row (width pixels at bpp bits).
+void ReverseRow(const std::uint8_t* src, std::uint8_t* dst, int width, int bpp) {
+  if (bpp == 24) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* s = src + 3 * static_cast<std::ptrdiff_t>(width - 1 - x);
+      std::uint8_t* d = dst + 3 * static_cast<std::ptrdiff_t>(x);
+      d[0] = s[0];
+      d[1] = s[1];
+      d[2] = s[2];
+    }
+    return;
+  }
+  const int usedBytes = (width * bpp + 7) / 8;
+  const std::uint8_t* table = BitReverseTable();
+  for (int i = 0; i < usedBytes; ++i) {
+    std::uint8_t v = src[usedBytes - 1 - i];
+    if (bpp == 1)
+      v = table[v];
+    else if (bpp == 4)
+      v = static_cast<std::uint8_t>((v << 4) | (v >> 4));
+    dst[i] = v;
+  }
+  // The unused low bits of the last source byte are now at the front.
+  const int shift = usedBytes * 8 - width * bpp;
+  if (shift > 0) {
+    for (int i = 0; i < usedBytes; ++i) {
+      const int next = i + 1 < usedBytes ? dst[i + 1] : 0;
+      dst[i] = static_cast<std::uint8_t>((dst[i] << shift) | (next >> (8 - shift)));
+    }
+  }
+}
+
+// Turns the image by 180 degrees in place.
+void RotateHalfTurn(TDibGraphic& image) {
+  const int h = image.Height();
+  const int w = image.Width();
+  const int bpp = image.BitCount();
+  const int stride = image.BytesPerScanLine();
+  std::vector<std::uint8_t> a(static_cast<std::size_t>(stride)), b(static_cast<std::size_t>(stride));
+  for (int top = 0, bottom = h - 1; top <= bottom; ++top, --bottom) {
+    ReverseRow(image.ScanLine(top), a.data(), w, bpp);
+    if (top == bottom) {
+      std::memcpy(image.ScanLine(top), a.data(), static_cast<std::size_t>(stride));
+      break;
+    }
+    ReverseRow(image.ScanLine(bottom), b.data(), w, bpp);
+    std::memcpy(image.ScanLine(top), b.data(), static_cast<std::size_t>(stride));
+    std::memcpy(image.ScanLine(bottom), a.data(), static_cast<std::size_t>(stride));
+  }
+}
+
+// Negative of a read page (bit 0 = black afterwards).
+void ApplyNegative(TDibGraphic& image) { InvertIndices(image); }
+// Undoes Orientation 3 (stored upside down).
+void ApplyHalfTurn(TDibGraphic& image) { RotateHalfTurn(image); }
+
+int ResolutionToDpi(float value, bool centimetres) {
+  double v = value;
+  if (centimetres) v *= 2.54;
+  if (!std::isfinite(v) || v <= 0) return 0;
+  v = std::nearbyint(v);
+  return v > 65535 ? 65535 : static_cast<int>(v);
+}
+
+// Palette from a ColorMap of `entries` 16-bit values per channel. Maps whose
+// values all fit in a byte are taken as 8-bit; others use the high byte, which
+// reads back exactly both maps scaled by 257 and maps scaled by 256.
+TPalette PaletteFromColorMap(const std::uint16_t* r, const std::uint16_t* g, const std::uint16_t* b,
+                             std::size_t entries, std::size_t step) {
+  bool eightBit = true;
+  for (std::size_t i = 0; i < entries && eightBit; ++i)
+    if (r[i] > 255 || g[i] > 255 || b[i] > 255) eightBit = false;
+  TPalette palette;
+  for (std::size_t i = 0; i < entries && palette.size() < 256; i += step) {
+    TPaletteEntry e;
+    e.Red = static_cast<std::uint8_t>(eightBit ? r[i] : r[i] >> 8);
+    e.Green = static_cast<std::uint8_t>(eightBit ? g[i] : g[i] >> 8);
+    e.Blue = static_cast<std::uint8_t>(eightBit ? b[i] : b[i] >> 8);
+    palette.push_back(e);
+  }
+  return palette;
+}
+
+// Stores a row of 0x00RRGGBB-like values (libtiff's packed ABGR) into a
+// palette image as the nearest palette index; grey pixels on the default
+// grey palettes are mapped directly to the index the nearest search gives.
+void StoreRgbaRow(TDibGraphic& image, int y, const std::uint32_t* src) {
+  const int w = image.Width();
+  std::uint8_t* row = image.ScanLine(y);
+  const TImageFormat format = image.ImageFormat();
+  if (format == ifTrueColor) {
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t v = src[x];
+      row[3 * x] = static_cast<std::uint8_t>(TIFFGetB(v));
+      row[3 * x + 1] = static_cast<std::uint8_t>(TIFFGetG(v));
+      row[3 * x + 2] = static_cast<std::uint8_t>(TIFFGetR(v));
+    }
+    return;
+  }
+  const bool defaultPalette = image.Palette() == DefaultPalette(format);
+  for (int x = 0; x < w; ++x) {
+    const std::uint32_t v = src[x];
+    const int r = static_cast<int>(TIFFGetR(v));
+    const int g = static_cast<int>(TIFFGetG(v));
+    const int b = static_cast<int>(TIFFGetB(v));
+    int index;
+    if (defaultPalette && r == g && g == b && format == ifBlackWhite)
+      index = r >= 128 ? 1 : 0;
+    else if (defaultPalette && r == g && g == b && format == ifGray256)
+      index = r;
+    else if (defaultPalette && r == g && g == b && format == ifGray16)
+      index = (r + 8) / 17;
+    else
+      index = image.NearestPaletteIndex(RgbColor(r, g, b));
+    switch (format) {
+      case ifBlackWhite: {
+        const std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (x & 7));
+        if (index)
+          row[x >> 3] |= mask;
+        else
+          row[x >> 3] &= static_cast<std::uint8_t>(~mask);
+        break;
+      }
+      case ifGray16:
+      case ifColor16:
+        if (x & 1)
+          row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & 0xF0) | (index & 0x0F));
+        else
+          row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & 0x0F) | ((index & 0x0F) << 4));
+        break;
+      default:
+        row[x] = static_cast<std::uint8_t>(index);
+        break;
+    }
+  }
+}
+
+// 1-bit samples spread to 4-bit indices (1-bit palette pages).
+void ExpandBitsToNibbles(const std::uint8_t* src, std::size_t srcBytes, std::uint8_t* dst, int width) {
+  for (int x = 0; x < width; ++x) {
+    const std::size_t byte = static_cast<std::size_t>(x) >> 3;
+    const int bit = byte < srcBytes ? (src[byte] >> (7 - (x & 7))) & 1 : 0;
+    if (x & 1)
+      dst[x >> 1] = static_cast<std::uint8_t>((dst[x >> 1] & 0xF0) | bit);
+    else
+      dst[x >> 1] = static_cast<std::uint8_t>((dst[x >> 1] & 0x0F) | (bit << 4));
+  }
+}
+
+std::string CurrentDateTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &local);
+  return text;
+}
+
+const std::uint16_t kTextTags[9] = {TIFFTAG_DOCUMENTNAME, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,
+                                    TIFFTAG_MODEL,        TIFFTAG_PAGENAME,         TIFFTAG_SOFTWARE,
+                                    TIFFTAG_DATETIME,     TIFFTAG_ARTIST,           TIFFTAG_HOSTCOMPUTER};
+
+std::unique_ptr<TDibGraphic> CreateTiffGraphic() { return std::make_unique<TTiffGraphic>(); }
+const TGraphicClass kTiffGraphicClass{"TTiffGraphic", CreateTiffGraphic};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+const char* TiffCompressionText(TTiffCompression compression) {
+  switch (compression) {
+    case tcNone: return "None";
+    case tcPackbits: return "Packbits";
+    case tcCCITT3_1D: return "CCITT Group 3, 1D";
+    case tcCCITT3_2D: return "CCITT Group 3, 2D";
+    case tcCCITT4: return "CCITT Group 4";
+    case tcZLib: return "ZLib";
+    case tcJPEG: return "JPEG";
+    case tcLZW: return "LZW";
+  }
+  return "";
+}
+
+int TiffCompressionTag(TTiffCompression compression) {
+  switch (compression) {
+    case tcNone: return COMPRESSION_NONE;
+    case tcPackbits: return COMPRESSION_PACKBITS;
+    case tcCCITT3_1D:
+    case tcCCITT3_2D: return COMPRESSION_CCITTFAX3;
+    case tcCCITT4: return COMPRESSION_CCITTFAX4;
+    case tcZLib: return COMPRESSION_DEFLATE;
+    case tcJPEG: return COMPRESSION_JPEG;
+    case tcLZW: return COMPRESSION_LZW;
+  }
+  return COMPRESSION_NONE;
+}
+
+bool TiffCompressionAllowed(TTiffCompression compression, TImageFormat format) {
+  switch (format) {
+    case ifBlackWhite: return compression != tcJPEG;
+    case ifGray16:
+    case ifColor16:
+    case ifColor256:
+      return compression == tcNone || compression == tcPackbits || compression == tcZLib || compression == tcLZW;
+    case ifGray256:
+    case ifTrueColor:
+      return compression == tcNone || compression == tcPackbits || compression == tcZLib || compression == tcJPEG ||
+             compression == tcLZW;
+  }
+  return false;
+}
+
+TTiffGraphic::TTiffGraphic() {
+  for (int i = 0; i < PrivateTagCount; ++i) PrivateTags[i].Tag = static_cast<std::uint16_t>(FirstPrivateTag + i);
+  PrivateTags[0].ReadEnabled = true;
+  PrivateTags[0].WriteEnabled = true;
+}
+
+TTiffGraphic::~TTiffGraphic() = default;
+
+std::unique_ptr<TDibGraphic> TTiffGraphic::NewInstance() const { return std::make_unique<TTiffGraphic>(); }
+
+void TTiffGraphic::Assign(const TDibGraphic& source) {
+  TDibGraphic::Assign(source);
+  if (const auto* tiff = dynamic_cast<const TTiffGraphic*>(&source)) RowsPerStrip = tiff->RowsPerStrip;
+}
+
+void TTiffGraphic::ImageCreated() { compression_ = ImageFormat() == ifBlackWhite ? tcCCITT4 : tcPackbits; }
+
+void TTiffGraphic::SetCompression(TTiffCompression value) {
+  if (!TiffCompressionAllowed(value, ImageFormat()))
+    throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(value),
+                                      ImageFormatText(ImageFormat())));
+  compression_ = value;
+}
+
+const std::string& TTiffGraphic::PrivateTagText(std::uint16_t tag) const {
+  static const std::string empty;
+  if (tag < FirstPrivateTag || tag >= FirstPrivateTag + PrivateTagCount) return empty;
+  return PrivateTags[tag - FirstPrivateTag].Text;
+}
+
+bool TTiffGraphic::IsValidFormat(TStream& stream) {
+  const std::int64_t start = stream.Position();
+  std::uint8_t head[4] = {0, 0, 0, 0};
+  const std::int64_t n = stream.Read(head, 4);
+  stream.SetPosition(start);
+  if (n != 4) return false;
+  static const std::uint8_t little[4] = {0x49, 0x49, 0x2A, 0x00};
+  static const std::uint8_t big[4] = {0x4D, 0x4D, 0x00, 0x2A};
+  return std::memcmp(head, little, 4) == 0 || std::memcmp(head, big, 4) == 0;
+}
+
+int TTiffGraphic::GetImageCount(TStream& stream) {
+  const std::int64_t start = stream.Position();
+  std::unique_ptr<TMemoryStream> copy;
+  if (start != 0) copy = CopyRest(stream);
+  TStream& source = copy ? static_cast<TStream&>(*copy) : stream;
+  int count = 1;
+  {
+    TiffHandle tif = OpenTiff(source, "r", this);
+    while (TIFFReadDirectory(tif.get())) ++count;
+  }
+  stream.SetPosition(start);
+  return count;
+}
+
+void TTiffGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
+  int last = Progress(0, 0, -1, 100);
+  if (stream.Position() != 0) {
+    std::unique_ptr<TMemoryStream> copy = CopyRest(stream);
+    ReadPage(*copy, imageNumber);
+  } else {
+    ReadPage(stream, imageNumber);
+  }
+  Progress(100, 0, last, 100);
+}
+
+void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
+  lastError_.clear();
+  lastWarning_.clear();
+  TiffHandle handle = OpenTiff(stream, "r", this);
+  TIFF* tif = handle.get();
+  // A page beyond the last one is an error, not a quiet first page.
+  if (pageNumber < 1) throw ETiffError("TIFFSetDirectory");
+  if (pageNumber > 1 && !TIFFSetDirectory(tif, static_cast<tdir_t>(pageNumber - 1)))
+    throw ETiffError("TIFFSetDirectory");
+
+  std::uint32_t width = 0, height = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+  std::uint16_t photometric = 0;
+  if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) photometric = 0;
+  std::uint16_t compressionTag = COMPRESSION_NONE;
+  if (!TIFFGetField(tif, TIFFTAG_COMPRESSION, &compressionTag)) compressionTag = COMPRESSION_NONE;
+  const bool ccitt = compressionTag == COMPRESSION_CCITTRLE || compressionTag == COMPRESSION_CCITTFAX3 ||
+                     compressionTag == COMPRESSION_CCITTFAX4 || compressionTag == COMPRESSION_CCITTRLEW;
+  std::uint16_t bitsPerSample = 0;
+  if (!TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bitsPerSample)) {
+    if (!ccitt) throw ETiffError("Bits per sample not specified");
+    bitsPerSample = 1;
+  }
+  std::uint16_t samplesPerPixel = 1;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+  std::uint16_t planar = PLANARCONFIG_CONTIG;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  std::uint16_t orientation = ORIENTATION_TOPLEFT;
+  if (!TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation)) orientation = ORIENTATION_TOPLEFT;
+  std::uint16_t resolutionUnit = RESUNIT_INCH;
+  if (!TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &resolutionUnit)) resolutionUnit = RESUNIT_INCH;
+  float xResolution = 0, yResolution = 0;
+  if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xResolution)) xResolution = 0;
+  if (!TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yResolution)) yResolution = 0;
+  const bool centimetres = resolutionUnit == RESUNIT_CENTIMETER;
+  const int xDpi = ResolutionToDpi(xResolution, centimetres);
+  const int yDpi = ResolutionToDpi(yResolution, centimetres);
+  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) throw ETiffError("TIFFReadDirectory");
+
+  const std::uint64_t scanlineSize = TIFFScanlineSize64(tif);
+  const int bytesPerPixel = std::max(1, static_cast<int>(std::nearbyint(static_cast<double>(scanlineSize) / width)));
+  const int totalBits = bitsPerSample * bytesPerPixel;
+
+  bool rgbaRoute = compressionTag == COMPRESSION_JPEG || TIFFIsTiled(tif) ||
+                   photometric == PHOTOMETRIC_SEPARATED || photometric == PHOTOMETRIC_YCBCR || bitsPerSample > 8 ||
+                   planar != PLANARCONFIG_CONTIG ||
+                   (totalBits != 1 && totalBits != 4 && totalBits != 8 && totalBits != 24);
+
+  // Fax data marked black-is-zero is read as white-is-zero: programs that
+  // write it that way mean the usual fax sense.
+  bool photometricOverridden = false;
+  if (ccitt && photometric == PHOTOMETRIC_MINISBLACK) {
+    photometric = PHOTOMETRIC_MINISWHITE;
+    photometricOverridden = true;
+  }
+
+  TImageFormat format = ifTrueColor;
+  bool invert = false;
+  bool sixteenBit = false;
+  const bool grey = photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK;
+  const bool whiteIsZero = photometric == PHOTOMETRIC_MINISWHITE;
+  if (bitsPerSample == 1 && grey) {
+    format = ifBlackWhite;
+    invert = whiteIsZero;
+  } else if (bitsPerSample == 4 && grey) {
+    format = ifGray16;
+    invert = whiteIsZero;
+  } else if (bitsPerSample == 8 && grey) {
+    format = ifGray256;
+    invert = whiteIsZero && !rgbaRoute;
+  } else if (photometric == PHOTOMETRIC_PALETTE && bitsPerSample >= 1 && bitsPerSample <= 4) {
+    format = ifColor16;
+  } else if (photometric == PHOTOMETRIC_PALETTE && bitsPerSample >= 5 && bitsPerSample <= 8) {
+    format = ifColor256;
+  } else if (bitsPerSample == 16 && photometric == PHOTOMETRIC_PALETTE) {
+    format = ifColor256;
+    sixteenBit = true;
+  } else if (bitsPerSample == 16 && grey) {
+    format = ifGray256;
+    sixteenBit = true;
+    invert = whiteIsZero;
+  }
+  // True colour is read directly only from plain 8-bit RGB; anything else
+  // goes through libtiff's RGBA conversion.
+  if (format == ifTrueColor && !(photometric == PHOTOMETRIC_RGB && totalBits == 24)) rgbaRoute = true;
+  if (sixteenBit) rgbaRoute = false;
+  // The RGBA reader already yields final colours (it applies the file's
+  // photometric and orientation); only our own fax-sense rule is left to do.
+  if (rgbaRoute) invert = photometricOverridden;
+
+  TTiffCompression compression;
+  switch (compressionTag) {
+    case COMPRESSION_NONE: compression = tcNone; break;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW: compression = tcCCITT3_1D; break;
+    case COMPRESSION_CCITTFAX3: {
+      std::uint32_t t4 = 0;
+      compression = TIFFGetField(tif, TIFFTAG_GROUP3OPTIONS, &t4) && (t4 & GROUP3OPT_2DENCODING) ? tcCCITT3_2D
+                                                                                                  : tcCCITT3_1D;
+      break;
+    }
+    case COMPRESSION_CCITTFAX4: compression = tcCCITT4; break;
+    case COMPRESSION_LZW: compression = tcLZW; break;
+    case COMPRESSION_JPEG: compression = tcJPEG; break;
+    case COMPRESSION_PACKBITS: compression = tcPackbits; break;
+    case COMPRESSION_DEFLATE: compression = tcZLib; break;
+    default: throw ETiffError(FormatMessage("Unsupported compression tag, %d", compressionTag));
+  }
+
+  TPalette palette;
+  const TPalette* paletteArg = nullptr;
+  if (format == ifColor16 || format == ifColor256) {
+    std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b) && r && g && b) {
+      const std::size_t entries = std::size_t{1} << bitsPerSample;
+      // 16-bit samples keep their high byte, so index i stands for sample i * 256.
+      palette = PaletteFromColorMap(r, g, b, entries, sixteenBit ? 256 : 1);
+      paletteArg = &palette;
+    }
+  }
+
+  std::uint32_t rowsPerStrip = 0;
+  if (TIFFIsTiled(tif) || !TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip) || rowsPerStrip == 0)
+    rowsPerStrip = DefaultRowsPerStrip;
+  else if (rowsPerStrip == 0xFFFFFFFF)
+    rowsPerStrip = height;
+
+  NewImage(static_cast<int>(width), static_cast<int>(height), format, paletteArg, xDpi, yDpi);
+
+  std::string* textFields[9] = {&DocumentName, &ImageDescription, &Make,    &Model,       &PageName,
+                                &Software,     &DateTime,         &Artist,  &HostComputer};
+  for (int i = 0; i < 9; ++i) {
+    char* text = nullptr;
+    if (TIFFGetField(tif, kTextTags[i], &text) && text)
+      *textFields[i] = text;
+    else
+      textFields[i]->clear();
+  }
+  for (TTiffPrivateTag& tag : PrivateTags) {
+    tag.Text.clear();
+    if (!tag.ReadEnabled) continue;
+    char* text = nullptr;
+    if (TIFFGetField(tif, tag.Tag, &text) && text) tag.Text = text;
+  }
+
+  const int h = static_cast<int>(height);
+  const int w = static_cast<int>(width);
+  const std::size_t stride = static_cast<std::size_t>(BytesPerScanLine());
+  int last = -1;
+
+  if (rgbaRoute) {
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * height;
+    if (pixels * 4 > kMaxRgbaBytes) throw ETiffError("TIFFReadRGBAImage");
+    std::vector<std::uint32_t> raster;
+    try {
+      raster.resize(static_cast<std::size_t>(pixels));
+    } catch (const std::bad_alloc&) {
+      throw ETiffError("TIFFReadRGBAImage");
+    }
+    last = Progress(5, 0, last, 100);
+    last = Progress(10, 0, last, 100);
+    if (!TIFFReadRGBAImage(tif, width, height, raster.data(), 1)) throw ETiffError("TIFFReadRGBAImage");
+    last = Progress(80, 0, last, 100);
+    // The raster's first row is the bottom of the page.
+    for (int i = 0; i < h; ++i) StoreRgbaRow(*this, h - 1 - i, raster.data() + static_cast<std::size_t>(i) * width);
+    last = Progress(90, 0, last, 100);
+  } else if (sixteenBit) {
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(scanlineSize));
+    const std::size_t available = line.size() / 2;
+    const std::size_t step = planar == PLANARCONFIG_CONTIG ? std::max<std::size_t>(1, samplesPerPixel) : 1;
+    for (int y = 0; y < h; ++y) {
+      if (TIFFReadScanline(tif, line.data(), static_cast<std::uint32_t>(y), 0) < 0)
+        throw ETiffError("TIFFReadScanline");
+      std::uint8_t* row = ScanLine(y);
+      for (int x = 0; x < w; ++x) {
+        const std::size_t i = static_cast<std::size_t>(x) * step;
+        if (i >= available) break;
+        std::uint16_t sample;
+        std::memcpy(&sample, line.data() + 2 * i, 2);
+        row[x] = static_cast<std::uint8_t>(sample >> 8);
+      }
+      last = Progress(y + 1, 0, last, h);
+    }
+  } else {
+    // Direct routes: rows as libtiff decodes them.
+    const std::size_t lineBytes = static_cast<std::size_t>(scanlineSize);
+    const bool expandBits = format == ifColor16 && bitsPerSample == 1;
+    const bool pixelRows = bytesPerPixel >= 3;
+    auto storeRow = [&](const std::uint8_t* src, int y) {
+      std::uint8_t* row = ScanLine(y);
+      if (expandBits) {
+        ExpandBitsToNibbles(src, lineBytes, row, w);
+      } else if (pixelRows) {
+        const int count = static_cast<int>(std::min<std::size_t>(w, lineBytes / bytesPerPixel));
+        for (int x = 0; x < count; ++x) {
+          const std::uint8_t* p = src + static_cast<std::size_t>(x) * bytesPerPixel;
+          if (format == ifTrueColor) {
+            row[3 * x] = p[2];
+            row[3 * x + 1] = p[1];
+            row[3 * x + 2] = p[0];
+          } else {
+            SetPixel(x, y, RgbColor(p[0], p[1], p[2]));
+          }
+        }
+      } else {
+        std::memcpy(row, src, std::min(lineBytes, stride));
+      }
+    };
+    if (ccitt) {
+      // Fax pages are decoded row by row, straight into the image when a
+      // row fits.
+      std::vector<std::uint8_t> line;
+      const bool direct = !expandBits && !pixelRows && lineBytes <= stride;
+      if (!direct) line.resize(lineBytes);
+      for (int y = 0; y < h; ++y) {
+        std::uint8_t* target = direct ? ScanLine(y) : line.data();
+        if (TIFFReadScanline(tif, target, static_cast<std::uint32_t>(y), 0) < 0)
+          throw ETiffError("TIFFReadScanline");
+        if (!direct) storeRow(line.data(), y);
+        last = Progress(y + 1, 0, last, h);
+      }
+    } else {
+      std::uint32_t stripRows = 0;
+      TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &stripRows);
+      if (stripRows == 0 || stripRows > height) stripRows = height;
+      const std::uint32_t strips = TIFFNumberOfStrips(tif);
+      std::vector<std::uint8_t> buffer;
+      int y = 0;
+      for (std::uint32_t strip = 0; strip < strips && y < h; ++strip) {
+        const int rows = static_cast<int>(std::min<std::uint32_t>(stripRows, height - static_cast<std::uint32_t>(y)));
+        const std::size_t bytes = static_cast<std::size_t>(rows) * lineBytes;
+        if (buffer.size() < bytes) buffer.resize(bytes);
+        if (TIFFReadEncodedStrip(tif, strip, buffer.data(), static_cast<tmsize_t>(bytes)) < 0)
+          throw ETiffError("TIFFReadEncodedStrip");
+        for (int i = 0; i < rows; ++i, ++y) {
+          storeRow(buffer.data() + static_cast<std::size_t>(i) * lineBytes, y);
+          last = Progress(y + 1, 0, last, h);
+        }
+      }
+    }
+  }
+
+  if (invert) ApplyNegative(*this);
+  if (orientation == ORIENTATION_BOTRIGHT && !rgbaRoute) ApplyHalfTurn(*this);
+
+  // Set last: the transforms may re-create the image.
+  if (TiffCompressionAllowed(compression, ImageFormat())) compression_ = compression;
+  RowsPerStrip = rowsPerStrip;
+}
+
+// ---------------------------------------------------------------------------
+
+void TTiffGraphic::SaveToStream(TStream& stream) {
+  if (stream.Position() != 0) {
+    // libtiff addresses the file from offset 0.
+    TMemoryStream memory;
+    WritePage(memory, "w");
+    stream.Write(memory.Memory(), memory.Size());
+    return;
+  }
+  WritePage(stream, "w");
+}
+
+void TTiffGraphic::AppendToStream(TStream& stream) {
+  if (stream.Size() == 0) {
+    SaveToStream(stream);
+    return;
+  }
+  stream.SetPosition(0);
+  WritePage(stream, "a");
+}
+
+void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
+  if (Empty()) throw EImagingError("Graphic is empty");
+  const TImageFormat format = ImageFormat();
+  if (!TiffCompressionAllowed(compression_, format))
+    throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(compression_),
+                                      ImageFormatText(format)));
+  lastError_.clear();
+  lastWarning_.clear();
+  TiffHandle handle = OpenTiff(stream, mode, this);
+  TIFF* tif = handle.get();
+
+  auto setInt = [tif](ttag_t tag, std::uint32_t value) {
+    if (!TIFFSetField(tif, tag, value)) throw ETiffError("TIFFSetIntField: Tag = " + std::to_string(tag));
+  };
+  auto setFloat = [tif](ttag_t tag, double value) {
+    if (!TIFFSetField(tif, tag, value)) throw ETiffError("TIFFSetFloatField: Tag = " + std::to_string(tag));
+  };
+  auto setText = [tif](ttag_t tag, const std::string& value) {
+    if (!TIFFSetField(tif, tag, value.c_str())) throw ETiffError("TIFFSetField: Tag = " + std::to_string(tag));
+  };
+
+  const bool ccitt = compression_ == tcCCITT3_1D || compression_ == tcCCITT3_2D || compression_ == tcCCITT4;
+  if (compression_ == tcCCITT3_1D || compression_ == tcCCITT3_2D) {
+    setInt(TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    setInt(TIFFTAG_GROUP3OPTIONS, compression_ == tcCCITT3_2D ? 5 : 4);
+  } else {
+    setInt(TIFFTAG_COMPRESSION, static_cast<std::uint32_t>(TiffCompressionTag(compression_)));
+  }
+  if (compression_ == tcJPEG)
+    setInt(TIFFTAG_ROWSPERSTRIP, 8);
+  else if (RowsPerStrip > 0)
+    setInt(TIFFTAG_ROWSPERSTRIP, RowsPerStrip);
+  if (compression_ == tcJPEG) setInt(TIFFTAG_JPEGQUALITY, JpegQuality);
+
+  setInt(TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+
+  const std::string* textFields[9] = {&DocumentName, &ImageDescription, &Make,   &Model,       &PageName,
+                                      &Software,     &DateTime,         &Artist, &HostComputer};
+  for (int i = 0; i < 9; ++i)
+    if (!textFields[i]->empty()) setText(kTextTags[i], *textFields[i]);
+  if (DateTime.empty()) setText(TIFFTAG_DATETIME, CurrentDateTimeText());
+
+  setInt(TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  setFloat(TIFFTAG_XRESOLUTION, XDotsPerInch());
+  setFloat(TIFFTAG_YRESOLUTION, YDotsPerInch());
+
+  setInt(TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(Width()));
+  setInt(TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(Height()));
+
+  switch (format) {
+    case ifBlackWhite:
+      setInt(TIFFTAG_BITSPERSAMPLE, 1);
+      setInt(TIFFTAG_SAMPLESPERPIXEL, 1);
+      setInt(TIFFTAG_PHOTOMETRIC, ccitt ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
+      break;
+    case ifGray16:
+    case ifGray256:
+      setInt(TIFFTAG_BITSPERSAMPLE, format == ifGray16 ? 4 : 8);
+      setInt(TIFFTAG_SAMPLESPERPIXEL, 1);
+      setInt(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+      break;
+    case ifColor16:
+    case ifColor256: {
+      setInt(TIFFTAG_BITSPERSAMPLE, format == ifColor16 ? 4 : 8);
+      setInt(TIFFTAG_SAMPLESPERPIXEL, 1);
+      setInt(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+      const std::size_t entries = format == ifColor16 ? 16 : 256;
+      std::vector<std::uint16_t> r(entries, 0), g(entries, 0), b(entries, 0);
+      const TPalette& palette = Palette();
+      for (std::size_t i = 0; i < entries && i < palette.size(); ++i) {
+        r[i] = static_cast<std::uint16_t>(palette[i].Red * 256);
+        g[i] = static_cast<std::uint16_t>(palette[i].Green * 256);
+        b[i] = static_cast<std::uint16_t>(palette[i].Blue * 256);
+      }
+      if (!TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data())) throw ETiffError("TIFFSetColormap");
+      break;
+    }
+    case ifTrueColor:
+      setInt(TIFFTAG_BITSPERSAMPLE, 8);
+      setInt(TIFFTAG_SAMPLESPERPIXEL, 3);
+      setInt(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+      break;
+  }
+
+  setInt(TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+  setInt(TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  setInt(TIFFTAG_FILLORDER, FillOrderLsbFirst ? FILLORDER_LSB2MSB : FILLORDER_MSB2LSB);
+
+  const int h = Height();
+  const int w = Width();
+  const std::size_t rowBytes = static_cast<std::size_t>(BytesPerScanLine());
+  std::vector<std::uint8_t> row(rowBytes);
+  int last = -1;
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* src = ScanLine(y);
+    if (format == ifBlackWhite && ccitt) {
+      // Black is 1 on disk (white-is-zero).
+      const std::size_t used = (static_cast<std::size_t>(w) + 7) / 8;
+      for (std::size_t i = 0; i < used; ++i) row[i] = static_cast<std::uint8_t>(~src[i]);
+    } else if (format == ifTrueColor) {
+      for (int x = 0; x < w; ++x) {
+        row[3 * x] = src[3 * x + 2];
+        row[3 * x + 1] = src[3 * x + 1];
+        row[3 * x + 2] = src[3 * x];
+      }
+    } else {
+      std::memcpy(row.data(), src, rowBytes);
+    }
+    if (TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0) < 0)
+      throw ETiffError("TIFFWriteScanLine");
+    last = Progress(y + 1, 0, last, h);
+  }
+  if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");
+  handle.reset();
+  Progress(100, 0, last, 100);
+}
+
+void RegisterTiffFormat() {
+  RegisterFileFormat("TIF", "TIFF file", &kTiffGraphicClass);
+  RegisterFileFormat("TIFF", "TIFF file", &kTiffGraphicClass);
+}

@@ -1,0 +1,128 @@
+// TFViewTrans: the main window. Panes, menus, toolbars, number fields,
+// status lines, the keyboard map and the command dispatch live here; each
+// command's work is registered by the module that builds it
+// (SetCommandHandler). A command without a handler is shown disabled.
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "app/Utils.h"
+#include "app/ViewTransCommands.h"
+#include "image/DibGraphic.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStackedWidget;
+class QTabBar;
+class QToolBar;
+class QToolButton;
+class TKeyboardMap;
+class TNumberField;
+
+// Which view commands work on.
+enum class TActiveView { Source = 10, Result = 20 };
+
+class TFViewTrans : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFViewTrans(QWidget* parent = nullptr);
+  ~TFViewTrans() override;
+
+  // --- commands -------------------------------------------------------------
+  void SetCommandHandler(TCommand command, std::function<void()> handler);
+  bool HasHandler(TCommand command) const;
+  // Runs a command as its key, menu item or button would.
+  void Execute(TCommand command);
+  QAction* Action(TCommand command) const;
+  QToolButton* ToolButton(TCommand command) const;
+
+  // --- state ------------------------------------------------------------------
+  TSettingsRecord& Settings() { return settings_; }
+  int MouseMode() const { return mouseMode_; }
+  void SetMouseMode(int mode);
+  TActiveView ActiveView() const { return activeView_; }
+  void SetActiveView(TActiveView view);
+  int ZoomMode() const { return settings_.Z; }
+  void SetZoomMode(int mode);
+  int OpenMode() const { return openMode_; }
+  void SetOpenMode(int mode) { openMode_ = mode; }
+
+  // Number fields 1..8: W, H, P1, P2, P3, P4, R, M.
+  TNumberField* Field(int number) const { return fields_[static_cast<std::size_t>(number - 1)]; }
+  // Shows the settings' values in the eight fields (no change events).
+  void ShowParameters();
+  // Takes the eight fields' values into the settings.
+  void ReadParameters();
+
+  // The two panes of the caption bar.
+  QLabel* SourceCaption() const { return captionSource_; }
+  QLabel* ResultCaption() const { return captionResult_; }
+  QWidget* SourcePane() const { return sourcePane_; }
+  QWidget* ResultPane() const { return resultPane_; }
+  QSplitter* ViewSplitter() const { return viewSplitter_; }
+  QTabBar* ListTabs() const { return listTabs_; }
+  QStackedWidget* ListStack() const { return listStack_; }
+  QMenu* RemovePopup() const { return removePopup_; }
+
+  // Hint of a choice button: its caption followed by the chosen item's.
+  static QString ChoiceHint(TCommand button, const TSettingsRecord& settings);
+
+ signals:
+  void MouseModeChanged(int mode);
+  void ActiveViewChanged(TActiveView view);
+  void ZoomModeChanged(int mode);
+  void DisplayOptionChanged(TCommand toggle, bool on);
+  void ParametersChanged();
+
+ protected:
+  void customEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ public:
+  // Handlers of the private command message by code (10, 20, 30, 100, ...).
+  void SetMessageHandler(int code, std::function<void(long long)> handler);
+
+ private:
+  void BuildMenus();
+  void BuildToolbars(QWidget* leftPanel, QWidget* rightArea);
+  void BuildPanes();
+  void FitToScreen();
+  void ApplySettingsToControls();
+  void RefreshChoiceHints();
+  void RefreshCaptions();
+  void KeepViewsHalved();
+  void OnFieldChanged(int number);
+  void InstallBuiltInHandlers();
+  bool KeyMapAccepts() const;
+
+  TSettingsRecord settings_;
+  int mouseMode_ = 10;
+  TActiveView activeView_ = TActiveView::Source;
+  int openMode_ = 0;
+
+  std::map<TCommand, QAction*> actions_;
+  std::map<TCommand, QToolButton*> buttons_;
+  std::map<TCommand, std::function<void()>> handlers_;
+  std::map<int, std::function<void(long long)>> messageHandlers_;
+  std::array<TNumberField*, 8> fields_{};
+  QMenu* removePopup_ = nullptr;
+  QTabBar* listTabs_ = nullptr;
+  QStackedWidget* listStack_ = nullptr;
+  QLabel* captionSource_ = nullptr;
+  QLabel* captionResult_ = nullptr;
+  QSplitter* viewSplitter_ = nullptr;
+  QSplitter* mainSplitter_ = nullptr;
+  QWidget* sourcePane_ = nullptr;
+  QWidget* resultPane_ = nullptr;
+  QWidget* rightArea_ = nullptr;
+  TKeyboardMap* keyboardMap_ = nullptr;
+};

@@ -1,0 +1,133 @@
+#include "batch/PageFiles.h"
+
+#include <stdexcept>
+
+#include "image/GraphicRegistry.h"
+#include "image/Stream.h"
+
+#if __has_include("image/TiffGraphic.h")
+#include "image/TiffGraphic.h"
+#define VELTRAX_HAVE_TIFF 1
+#endif
+#if __has_include("image/JpegGraphic.h")
+#include "image/JpegGraphic.h"
+#define VELTRAX_HAVE_JPEG 1
+#endif
+#if __has_include("image/PdfGraphic.h")
+#include "image/PdfGraphic.h"
+#define VELTRAX_HAVE_PDF 1
+#endif
+
+namespace {
+
+#ifdef VELTRAX_HAVE_TIFF
+// The save compression for a page: F = 10 keeps the page's own, 50 is JPEG
+// for pages that are not bilevel (bilevel pages keep their own), the others
+// are fixed.
+TTiffCompression SaveCompression(int f, const TDibGraphic& page, TTiffCompression own) {
+  switch (f) {
+    case 20: return tcCCITT3_2D;
+    case 30: return tcCCITT4;
+    case 40: return tcZLib;
+    case 50: return page.ImageFormat() == ifBlackWhite ? own : tcJPEG;
+    case 60: return tcPackbits;
+    case 70: return tcLZW;
+    default: return own;
+  }
+}
+#endif
+
+}  // namespace
+
+int CountPages(const std::string& fileName) {
+  auto graphic = CreateGraphicForFile(fileName);
+  TFileStream stream(fileName, TFileMode::fmOpenRead);
+  return graphic->GetImageCount(stream);
+}
+
+TCorrectedPage LoadPage(const std::string& fileName, int index) {
+  TCorrectedPage result;
+  result.Page = CreateGraphicForFile(fileName);
+  result.Page->ImageToLoad = index + 1;
+  result.Page->LoadFromFile(fileName);
+#ifdef VELTRAX_HAVE_TIFF
+  if (auto* tiff = dynamic_cast<TTiffGraphic*>(result.Page.get()))
+    result.SourceCompression = static_cast<int>(tiff->Compression());
+#endif
+  return result;
+}
+
+bool CanWriteFileType(const std::string& fileName, std::string* reason) {
+  auto fail = [reason](const char* text) {
+    if (reason) *reason = text;
+    return false;
+  };
+  if (IsTiffFile(QString::fromStdString(fileName))) {
+#ifdef VELTRAX_HAVE_TIFF
+    return true;
+#else
+    return fail("TIFF files are not supported by this build");
+#endif
+  }
+  if (IsJpegFile(QString::fromStdString(fileName))) {
+#ifdef VELTRAX_HAVE_JPEG
+    return true;
+#else
+    return fail("JPEG files are not supported by this build");
+#endif
+  }
+  if (IsPdfFile(QString::fromStdString(fileName))) {
+#ifdef VELTRAX_HAVE_PDF
+    return true;
+#else
+    return fail("PDF files are not supported by this build");
+#endif
+  }
+  return fail("not a TIFF, PDF or JPEG file");
+}
+
+void WritePages([[maybe_unused]] const std::string& fileName, const std::string& typeName, int pageCount,
+                [[maybe_unused]] const TSettingsRecord& settings,
+                [[maybe_unused]] const std::function<TCorrectedPage&(int)>& getPage) {
+  [[maybe_unused]] const QString type = QString::fromStdString(typeName);
+  if (pageCount < 1) throw std::runtime_error("the file has no pages");
+  std::string reason;
+  if (!CanWriteFileType(typeName, &reason)) throw std::runtime_error(reason);
+#ifdef VELTRAX_HAVE_TIFF
+  if (IsTiffFile(type)) {
+    for (int i = 0; i < pageCount; ++i) {
+      TCorrectedPage& item = getPage(i);
+      auto* tiff = dynamic_cast<TTiffGraphic*>(item.Page.get());
+      if (!tiff) throw std::runtime_error("internal error: a TIFF page is not a TIFF graphic");
+      const TTiffCompression own =
+          item.SourceCompression >= 0 ? static_cast<TTiffCompression>(item.SourceCompression) : tiff->Compression();
+      tiff->SetCompression(SaveCompression(settings.F, *tiff, own));
+      if (i == 0)
+        tiff->SaveToFile(fileName);
+      else
+        tiff->AppendToFile(fileName);
+    }
+    return;
+  }
+#endif
+#ifdef VELTRAX_HAVE_JPEG
+  if (IsJpegFile(type)) {
+    TCorrectedPage& item = getPage(0);
+    auto* jpeg = dynamic_cast<TJpegGraphic*>(item.Page.get());
+    if (!jpeg) throw std::runtime_error("internal error: a JPEG page is not a JPEG graphic");
+    jpeg->JpegQuality = static_cast<std::uint8_t>(std::clamp(settings.jQ, 1, 100));
+    jpeg->SaveToFile(fileName);
+    return;
+  }
+#endif
+#ifdef VELTRAX_HAVE_PDF
+  if (IsPdfFile(type)) {
+    TPdfGraphic writer;
+    TDibGraphic work;
+    writer.SavePagesToPdfFile(work, fileName, pageCount,
+                              [&](int i) -> TDibGraphic* { return getPage(i).Page.get(); });
+    return;
+  }
+#endif
+  throw std::runtime_error("this file type cannot be written");
+}

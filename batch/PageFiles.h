@@ -1,0 +1,31 @@
+// Reading pages one at a time and writing a corrected file page by page,
+// in the file's own format, with the save compression and JPEG quality of
+// the settings record.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Utils.h"
+#include "image/DibGraphic.h"
+
+// One corrected page on its way to the writer.
+struct TCorrectedPage {
+  std::unique_ptr<TDibGraphic> Page;
+  int SourceCompression = -1;  // the TIFF compression it was read with, -1 for others
+};
+
+// Number of pages of a file; throws with the reader's message.
+int CountPages(const std::string& fileName);
+// Reads page index (0-based) of a file into a new graphic of the file's type.
+TCorrectedPage LoadPage(const std::string& fileName, int index);
+
+// Whether files of this name can be written by this build.
+bool CanWriteFileType(const std::string& fileName, std::string* reason);
+
+// Writes pageCount pages to fileName (a new file) in the format of
+// typeName's extension. getPage(i) is called once per page, in order; the
+// page it returns stays alive until the next call or the end.
+void WritePages(const std::string& fileName, const std::string& typeName, int pageCount,
+                const TSettingsRecord& settings, const std::function<TCorrectedPage&(int)>& getPage);

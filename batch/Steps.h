@@ -1,0 +1,34 @@
+// The correction steps of a batch run. Each step is the routine of the
+// matching desktop command applied to the whole page, with the parameters
+// of the settings record, without a selection, and with the fixed areas
+// left alone as the desktop does without Shift.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Utils.h"
+#include "image/DibGraphic.h"
+
+enum class TStep { Deskew, Specks, Centre, Borders, Enlarge, Reduce, Paper, Darken, Lighten, Fit };
+
+// Step names in the order they are listed to the user.
+const std::vector<std::pair<const char*, TStep>>& StepNames();
+std::optional<TStep> StepFromName(const std::string& name);
+const char* StepName(TStep step);
+// False when the routine of a step is not part of this build.
+bool StepAvailable(TStep step);
+
+// Work space one worker reuses from page to page.
+struct TStepContext {
+  const TSettingsRecord* Settings = nullptr;
+  const std::vector<TRect>* FixedAreas = nullptr;
+  bool Measure = false;  // fill in what the step measured or did
+  TDibGraphic Undo;
+  TDibGraphic Work;
+};
+
+// Runs one step on the page. Returns the measurement text ("angle=-1.0166")
+// when ctx.Measure is set, otherwise an empty string. Throws on failure.
+std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx);

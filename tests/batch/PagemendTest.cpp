@@ -1,0 +1,373 @@
+// pagemend run as a process on real files.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <memory>
+
+#include "QtTestApp.h"
+#include "app/HandOff.h"
+#include "app/Utils.h"
+#include "correction/Borders.h"
+#if __has_include("correction/DeskewTransform.h")
+#include "correction/DeskewTransform.h"
+constexpr bool HaveDeskew = true;
+#else
+constexpr bool HaveDeskew = false;
+#endif
+#if __has_include("image/PdfGraphic.h")
+constexpr bool HavePdf = true;
+#else
+constexpr bool HavePdf = false;
+#endif
+#include "correction/NoiseData.h"
+#include "correction/PagePlacement.h"
+#include "correction/SpeckRemoval.h"
+#include "image/GraphicRegistry.h"
+#include "image/Stream.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const QString Pagemend = QStringLiteral(VELTRAX_BINARY_DIR "/app/pagemend");
+
+struct TRun {
+  int Exit = -1;
+  QString Out;
+  QString Err;
+};
+
+// A private settings store and temporary folder for each run, so nothing of
+// the machine's own settings or hand-off files is read or touched.
+class PagemendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestQtApp();
+    home_ = QString::fromStdString(TestTempDir());
+    QDir(home_).mkpath("config/orvane");
+    QDir(home_).mkpath("tmp");
+  }
+  void TearDown() override { SetSettingsStoreFile(QString()); }
+
+  QString StoreFile() const { return home_ + "/config/orvane/Veltrax.conf"; }
+  QString ChildTemp() const { return home_ + "/tmp"; }
+
+  void StoreSettings(const TSettingsRecord& record, const std::vector<TRect>& areas = {}) {
+    SetSettingsStoreFile(StoreFile());
+    SaveSettings(record);
+    SaveFixedAreas(areas);
+    SetSettingsStoreFile(QString());
+  }
+
+  TRun Run(const QStringList& args) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home_ + "/config");
+    env.insert("TMPDIR", ChildTemp());
+    process.setProcessEnvironment(env);
+    process.start(Pagemend, args);
+    EXPECT_TRUE(process.waitForStarted(10000)) << Pagemend.toStdString();
+    EXPECT_TRUE(process.waitForFinished(300000));
+    TRun run;
+    run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.Out = QString::fromUtf8(process.readAllStandardOutput());
+    run.Err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+  }
+
+  QString home_;
+};
+
+QString Copy(const std::string& shared, const QString& folder, const QString& name = QString()) {
+  const QString source = QString::fromStdString(SharedFile(shared));
+  QDir().mkpath(folder);
+  const QString target = folder + "/" + (name.isEmpty() ? QFileInfo(source).fileName() : name);
+  QFile::remove(target);
+  EXPECT_TRUE(QFile::copy(source, target)) << target.toStdString();
+  QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+  return target;
+}
+
+QByteArray Bytes(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+  return f.readAll();
+}
+
+int Pages(const QString& path) {
+  auto g = CreateGraphicForFile(path.toStdString());
+  TFileStream s(path.toStdString(), TFileMode::fmOpenRead);
+  return g->GetImageCount(s);
+}
+
+std::unique_ptr<TDibGraphic> LoadPageOf(const QString& path, int page) {
+  auto g = CreateGraphicForFile(path.toStdString());
+  g->ImageToLoad = page;
+  g->LoadFromFile(path.toStdString());
+  return g;
+}
+
+// The dates the writers stamp (TIFF DateTime, PDF creation date) blanked out.
+QByteArray WithoutDates(QByteArray bytes) {
+  static const QRegularExpression tiffDate(R"(\d{4}:\d\d:\d\d \d\d:\d\d:\d\d)");
+  static const QRegularExpression pdfDate(R"(/CreationDate \(D:\d{14})");
+  QString latin = QString::fromLatin1(bytes);
+  latin.replace(tiffDate, "####:##:## ##:##:##");
+  latin.replace(pdfDate, "/CreationDate (D:##############");
+  return latin.toLatin1();
+}
+
+QStringList FilesBelow(const QString& root) {
+  QStringList list;
+  QDir base(root);
+  for (const QString& f : FindImageFiles(root)) list << base.relativeFilePath(f);
+  return list;
+}
+
+// The default chain done by hand with the default settings (without
+// deskew while that routine is not part of the build).
+void DefaultChain(TDibGraphic& page) {
+  const TSettingsRecord s;
+  TDibGraphic work, undo;
+#if __has_include("correction/DeskewTransform.h")
+  DeskewPage(page, work, undo, s.K == 20, s.D == 200, nullptr);
+#endif
+  RemoveSpecks(page, s.W, s.H, false, {}, s.J);
+  TRect rect;
+  MarginsToRect(page, s.P2, s.P4, rect, s.P3, s.P1);
+  EraseOutsideRect(page, rect);
+  CenterContent(page, &undo, s.Wopt, s.J, s.aV, s.aH, s.Hside, s.Hopt, s.Wside);
+}
+
+}  // namespace
+
+TEST_F(PagemendTest, UsageAndHelp) {
+  TRun help = Run({"--help"});
+  EXPECT_EQ(help.Exit, 0);
+  EXPECT_TRUE(help.Out.startsWith("Usage: pagemend"));
+  EXPECT_TRUE(help.Out.contains("--shard K/N"));
+
+  for (const QStringList& bad : {QStringList{}, QStringList{"--steps", "deskew,polish", "x.tif"},
+                                 QStringList{"--set", "Nope=1", "x.tif"}, QStringList{"--set", "W=wide", "x.tif"},
+                                 QStringList{"-j", "0", "x.tif"}, QStringList{"--shard", "3/2", "x.tif"},
+                                 QStringList{"--frobnicate", "x.tif"}, QStringList{"--out"}}) {
+    const TRun run = Run(bad);
+    EXPECT_EQ(run.Exit, 2) << bad.join(' ').toStdString();
+    EXPECT_TRUE(run.Err.startsWith("pagemend: ")) << run.Err.toStdString();
+  }
+}
+
+TEST_F(PagemendTest, RewritesEveryTypeKeepingPagesAndFolders) {
+  const QString in = home_ + "/in";
+  Copy("testdata/tiff/gen-multipage-3p-g4.tif", in + "/a");
+  if (HavePdf) Copy("testdata/pdf/gen-tiff2pdf-ccitt-g4-3p.pdf", in + "/a/b");
+  Copy("testdata/jpeg/gen-lucasta-grey-jfif-unit1-300dpi.jpg", in);
+  Copy("testdata/tiff/gen-feyn-lzw-1bit.tif", in, "single.TIFF");
+  const QString out = home_ + "/out";
+  const TRun run = Run({"--steps", "none", "--quiet", "--out", out, in});
+  ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_TRUE(run.Out.isEmpty());
+  ASSERT_EQ(FilesBelow(out), FilesBelow(in));
+  for (const QString& rel : FilesBelow(in)) {
+    const QString src = in + "/" + rel, dst = out + "/" + rel;
+    ASSERT_EQ(Pages(dst), Pages(src)) << rel.toStdString();
+    if (IsJpegFile(rel)) continue;  // re-encoding JPEG is lossy
+    for (int p = 1; p <= Pages(src); ++p)
+      EXPECT_TRUE(SamePixels(*LoadPageOf(src, p), *LoadPageOf(dst, p))) << rel.toStdString() << " page " << p;
+  }
+}
+
+TEST_F(PagemendTest, DefaultChainEqualsTheRoutinesAndJobsDoNotMatter) {
+  const QString in = home_ + "/in";
+  Copy("testdata/tiff/gen-skew-cw1.0-pageseg1-g4.tif", in);
+  Copy("testdata/tiff/gen-multipage-3p-g4.tif", in);
+  if (HavePdf) Copy("testdata/pdf/gen-tiff2pdf-ccitt-g4-3p.pdf", in);
+  Copy("testdata/tiff/gen-specks-pageseg1-g4.tif", in + "/sub");
+  const QString steps = HaveDeskew ? "deskew,specks,borders,centre" : "specks,borders,centre";
+  if (!HaveDeskew) {
+    const TRun missing = Run({"--steps", "deskew", in});
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_TRUE(missing.Err.contains("step not available")) << missing.Err.toStdString();
+  }
+
+  const TRun one = Run({"--steps", steps, "-j", "1", "--verbose", "--out", home_ + "/j1", in});
+  ASSERT_EQ(one.Exit, 0) << one.Err.toStdString();
+  const TRun two = Run({"--steps", steps, "-j2", "--out", home_ + "/j2", in});
+  ASSERT_EQ(two.Exit, 0) << two.Err.toStdString();
+  EXPECT_TRUE(two.Out.startsWith(HavePdf ? "pagemend: 4 files, 8 pages, 0 failed, " : "pagemend: 3 files, 5 pages, 0 failed, "))
+      << two.Out.toStdString();
+
+  for (const QString& rel : FilesBelow(in)) {
+    EXPECT_EQ(WithoutDates(Bytes(home_ + "/j1/" + rel)), WithoutDates(Bytes(home_ + "/j2/" + rel)))
+        << rel.toStdString();
+    const QString src = in + "/" + rel;
+    for (int p = 1; p <= Pages(src); ++p) {
+      auto expected = LoadPageOf(src, p);
+      DefaultChain(*expected);
+      EXPECT_TRUE(SamePixels(*expected, *LoadPageOf(home_ + "/j1/" + rel, p))) << rel.toStdString() << " " << p;
+    }
+  }
+
+  // One line per page and step: file, page, step, measurement.
+#if __has_include("correction/DeskewTransform.h")
+  const QString skewed = in + "/gen-skew-cw1.0-pageseg1-g4.tif";
+  auto page = LoadPageOf(skewed, 1);
+  TDibGraphic scratch;
+  const QString angle = QString::asprintf("angle=%.4f", static_cast<double>(DetectSkewAngle(*page, &scratch)));
+  EXPECT_TRUE(one.Err.contains(skewed + "\t1\tdeskew\t" + angle + "\n")) << one.Err.toStdString();
+#endif
+  EXPECT_TRUE(one.Err.contains(QRegularExpression("gen-multipage-3p-g4.tif\t3\tspecks\tboxes=\\d+\n")));
+  EXPECT_TRUE(one.Err.contains(QRegularExpression("\tborders\tkept=\\d+,\\d+,\\d+,\\d+\n")));
+  EXPECT_TRUE(one.Err.contains(QRegularExpression("\tcentre\tdx=-?\\d+ dy=-?\\d+\n")));
+}
+
+TEST_F(PagemendTest, SettingsComeFromTheStoreAndSetOverridesThem) {
+  TSettingsRecord stored;
+  stored.P1 = 40;
+  StoreSettings(stored);
+  const QString file = Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", home_ + "/in");
+  auto page = LoadPageOf(file, 1);
+  auto leftOf = [&](int mm) { return MmToPixels(*page, TPoint{mm, mm}).X; };
+
+  TRun run = Run({"--steps", "borders", "-v", "--out", home_ + "/o1", file});
+  ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_TRUE(run.Err.contains(QString("\tborders\tkept=%1,").arg(leftOf(40)))) << run.Err.toStdString();
+
+  run = Run({"--steps", "borders", "-v", "--set", "P1=10", "--out", home_ + "/o2", file});
+  ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_TRUE(run.Err.contains(QString("\tborders\tkept=%1,").arg(leftOf(10)))) << run.Err.toStdString();
+}
+
+TEST_F(PagemendTest, DamagedFileFailsAloneAndSourcesStayIntact) {
+  const QString in = home_ + "/in";
+  const QString good = Copy("testdata/tiff/gen-multipage-3p-g4.tif", in);
+  const QString bad = in + "/broken.tif";
+  {
+    QByteArray head = Bytes(good).left(300);  // a TIFF cut off after its header
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(head);
+  }
+  const QString junk = in + "/junk.pdf";
+  {
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not a PDF file at all");
+  }
+  const QByteArray badBefore = Bytes(bad), junkBefore = Bytes(junk), goodBefore = Bytes(good);
+
+  const TRun run = Run({"--steps", "none", in, home_ + "/missing.tif"});  // in place
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_TRUE(run.Err.contains("pagemend: " + bad + ": ")) << run.Err.toStdString();
+  EXPECT_TRUE(run.Err.contains("pagemend: " + junk + ": ")) << run.Err.toStdString();
+  EXPECT_TRUE(run.Err.contains("missing.tif: no such file or folder")) << run.Err.toStdString();
+  EXPECT_TRUE(run.Out.contains("4 files, 3 pages, 3 failed")) << run.Out.toStdString();
+  EXPECT_EQ(Bytes(bad), badBefore);
+  EXPECT_EQ(Bytes(junk), junkBefore);
+  EXPECT_EQ(Pages(good), 3);
+  EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), 3);  // no temporary left behind
+  (void)goodBefore;
+}
+
+TEST_F(PagemendTest, FailureWhileWritingLeavesTheSourceIntact) {
+  // Group 4 cannot hold the colour pages of this file: writing fails part
+  // of the way through.
+  const QString in = home_ + "/in";
+  const QString mixed = Copy("testdata/tiff/gen-multipage-4p-mixed.tif", in);
+  const QByteArray before = Bytes(mixed);
+  const TRun run = Run({"--steps", "none", "--set", "F=30", mixed});
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_TRUE(run.Err.contains("pagemend: " + mixed + ": ")) << run.Err.toStdString();
+  EXPECT_EQ(Bytes(mixed), before);
+  EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden), QStringList{"gen-multipage-4p-mixed.tif"});
+
+  // The same file with its own compressions is written back whole, in place.
+  const TRun ok = Run({"--steps", "none", mixed});
+  ASSERT_EQ(ok.Exit, 0) << ok.Err.toStdString();
+  EXPECT_EQ(Pages(mixed), 4);
+  EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(PagemendTest, InterruptedRunLeavesEveryFileWhole) {
+  const QString in = home_ + "/in";
+  for (int i = 0; i < 12; ++i) Copy("testdata/tiff/gen-multipage-3p-g4.tif", in, QString("m%1.tif").arg(i));
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", home_ + "/config");
+  process.setProcessEnvironment(env);
+  process.start(Pagemend, {"--steps", "specks,borders", "-j", "2", in});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  process.waitForFinished(400);
+  process.terminate();  // SIGTERM, as Ctrl+C would
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_TRUE(process.exitCode() == 130 || process.exitCode() == 0) << process.exitCode();
+  const QStringList left = QDir(in).entryList(QDir::Files | QDir::Hidden);
+  EXPECT_EQ(left.size(), 12) << left.join(' ').toStdString();  // no temporary files
+  for (const QString& f : left) EXPECT_EQ(Pages(in + "/" + f), 3) << f.toStdString();
+}
+
+TEST_F(PagemendTest, ShardsSplitTheFilesWithoutOverlap) {
+  const QString in = home_ + "/in";
+  for (int i = 0; i < 5; ++i) Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", in, QString("p%1.tif").arg(i));
+  QStringList all;
+  for (int k = 1; k <= 2; ++k) {
+    const QString out = home_ + QString("/s%1").arg(k);
+    const TRun run = Run({"--steps", "none", "-q", "--shard", QString("%1/2").arg(k), "--out", out, in});
+    ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+    const QStringList got = FilesBelow(out);
+    EXPECT_EQ(got.size(), k == 1 ? 3 : 2);
+    for (const QString& f : got) EXPECT_FALSE(all.contains(f));
+    all << got;
+  }
+  all.sort();
+  EXPECT_EQ(all, FilesBelow(in));
+}
+
+TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
+  if (!HaveDeskew) GTEST_SKIP() << "the hand-off runs the default chain, which needs the deskew routine";
+  const QString open = home_ + "/scans/";
+  const QString a = Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", open + "day1");
+  const QString b = Copy("testdata/tiff/gen-multipage-3p-g4.tif", open + "day2/late");
+  const QString save = home_ + "/done/";
+  QDir().mkpath(save);
+  THandOffList list;
+  list.Files = {a, b};
+  list.SaveFolder = save;
+  list.OpenFolder = open;
+  list.OpenMode = 2;
+  WriteHandOffList(list, ChildTemp() + "/veltrax.tmp");
+  QLocalServer desktop;
+  ASSERT_TRUE(desktop.listen(ChildTemp() + "/Vel_Trax"));
+
+  // While another batch holds the lock, nothing is done.
+  const QByteArray oldTmp = qgetenv("TMPDIR");
+  qputenv("TMPDIR", ChildTemp().toUtf8());
+  {
+    THandOffLock held;
+    ASSERT_TRUE(held.TryLock());
+    const TRun busy = Run({"1, 2, 3"});
+    EXPECT_EQ(busy.Exit, 1);
+    EXPECT_TRUE(busy.Err.contains("already running")) << busy.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(save + "day1/gen-feyn-g4-200dpi.tif"));
+  }
+  qputenv("TMPDIR", oldTmp);
+
+  const TRun run = Run({"1, 2, 3"});
+  ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_EQ(Pages(save + "day1/gen-feyn-g4-200dpi.tif"), 1);
+  EXPECT_EQ(Pages(save + "day2/late/gen-multipage-3p-g4.tif"), 3);
+
+  ASSERT_TRUE(desktop.waitForNewConnection(5000));
+  QLocalSocket* socket = desktop.nextPendingConnection();
+  QByteArray got = socket->readAll();
+  while (socket->waitForReadyRead(1000)) got += socket->readAll();
+  QString gotOpen, gotSave;
+  ASSERT_TRUE(ParseHandOffMessage(got, gotOpen, gotSave)) << got.toStdString();
+  EXPECT_EQ(gotOpen, open);
+  EXPECT_EQ(gotSave, save);
+}
