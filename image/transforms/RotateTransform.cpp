@@ -237,7 +237,6 @@ class TRowMapper {
       const unsigned rows = static_cast<unsigned>(p_.H);
       while (*boundY < segmentEnd) {
         const int e = *boundY++;
-        sink.Prefetch(sy + 4 * stepY, boundY[3] + off);
         if (static_cast<unsigned>(sy) < rows && x + off >= 0 && e + off <= p_.W)
           sink.Copy(sy, x + off, e - x);  // inside the page: the common case
         else
@@ -308,19 +307,6 @@ class TBitWriter {
   }
   // Writes the bits still held in the register.
   void End() { *out_ = acc_; }
-  // Asks for the source bytes a coming run will read.
-  __attribute__((always_inline)) void Prefetch(int sy, int sx) {
-#if defined(__GNUC__)
-    // A hint only: the address may lie off the page, so it is formed as
-    // an integer.
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(top_) -
-                                                     static_cast<std::uintptr_t>(sy * stride_) +
-                                                     static_cast<std::uintptr_t>(sx >> 3)));
-#else
-    (void)sy;
-    (void)sx;
-#endif
-  }
   __attribute__((always_inline)) void Copy(int sy, int sx, int n) {
     const std::uint8_t* row = top_ - sy * stride_;  // rows lie bottom-up
     const int rowBytes = static_cast<int>(stride_);
@@ -374,7 +360,6 @@ class TNibbleWriter {
     row_ = row;
     x_ = 0;
   }
-  void Prefetch(int, int) {}
   void Copy(int sy, int sx, int n) {
     const std::uint8_t* s = src_->ScanLine(sy);
     for (int i = 0; i < n; ++i, ++sx) Put((sx & 1) ? (s[sx >> 1] & 0x0F) : (s[sx >> 1] >> 4));
@@ -402,7 +387,6 @@ class TByteWriter {
     std::memcpy(fill_, fillPixel, BytesPerPixel);
   }
   void Begin(std::uint8_t* row) { out_ = row; }
-  void Prefetch(int, int) {}
   void Copy(int sy, int sx, int n) {
     const std::size_t bytes = static_cast<std::size_t>(BytesPerPixel) * static_cast<std::size_t>(n);
     std::memcpy(out_, src_->ScanLine(sy) + BytesPerPixel * sx, bytes);
@@ -426,26 +410,26 @@ class TByteWriter {
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 __attribute__((target_clones("arch=haswell", "default")))
 #endif
-void BilevelFreeRows(const TDibGraphic& src, TDibGraphic& dst, const TPlan& plan, std::uint64_t fill, int y0,
-                     int y1) {
+void BilevelFreeRows(TRowMapper& mapper, TBitWriter& writer, std::uint64_t* words, TDibGraphic& dst, int width,
+                     int y0, int y1) {
   const int dstStride = dst.BytesPerScanLine();
-  std::vector<std::uint64_t> words(static_cast<std::size_t>(plan.DW / 64 + 2));
-  TRowMapper mapper(plan);
-  TBitWriter writer(src, fill);
   for (int y = y0; y < y1; ++y) {
-    writer.Begin(words.data());
+    writer.Begin(words);
     mapper.Map(y, writer);
     writer.End();
-    bitrows::StoreRow(dst.ScanLine(y), dstStride, plan.DW, words.data());
+    bitrows::StoreRow(dst.ScanLine(y), dstStride, width, words);
   }
 }
 
 template <class ProgressFn>
 void BilevelFree(const TDibGraphic& src, TDibGraphic& dst, const TPlan& plan, std::uint64_t fill,
                  ProgressFn&& progress) {
+  std::vector<std::uint64_t> words(static_cast<std::size_t>(plan.DW / 64 + 2));
+  TRowMapper mapper(plan);
+  TBitWriter writer(src, fill);
   constexpr int kRowsPerReport = 16;
   for (int y = 0; y < plan.DH; y += kRowsPerReport) {
-    BilevelFreeRows(src, dst, plan, fill, y, std::min(y + kRowsPerReport, plan.DH));
+    BilevelFreeRows(mapper, writer, words.data(), dst, plan.DW, y, std::min(y + kRowsPerReport, plan.DH));
     progress(y, plan.DH);
   }
 }
