@@ -125,8 +125,8 @@ class TRowMapper {
  public:
   explicit TRowMapper(const TPlan& plan)
       : p_(plan),
-        boundY_(static_cast<std::size_t>(plan.DW) + 8),
-        boundX_(static_cast<std::size_t>(plan.DW) + 8) {}
+        boundY_(static_cast<std::size_t>(plan.DW) + 2),
+        boundX_(static_cast<std::size_t>(plan.DW) + 2) {}
 
   template <class Sink>
   __attribute__((always_inline)) void Map(int y, Sink& sink) {
@@ -174,7 +174,7 @@ class TRowMapper {
   // and bounds[n], bounds[n + 1] with DW.
   template <class Reached>
   __attribute__((always_inline)) void Crossings(int* bounds, int n, double first, double step, double safe, Reached&& reached) {
-    std::fill(bounds + n, bounds + n + 6, p_.DW);
+    bounds[n] = bounds[n + 1] = p_.DW;
     if (n == 0) return;
     const int last = p_.DW - 1;
     constexpr double kOne = 4294967296.0;  // 2^32
