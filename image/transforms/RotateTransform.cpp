@@ -39,8 +39,9 @@ void MakeLike(const TDibGraphic& src, TDibGraphic& dst, int width, int height, b
 // For angles near 0 (|sin| < 0.5, cos > 0) a row falls into straight runs on
 // which sy and sx - x are constant. Both are monotone in x (rounding is
 // monotone), and sx steps by at most one column while the computed
-// increment of the argument stays below 1, so a run can be found by
-// predicting its end and checking the exact values at the end only.
+// increment of the argument stays below 1, so the runs of a row follow from
+// the straight lines of the arguments; only predictions that come close to a
+// tie are checked against the exact values.
 struct TPlan {
   int W = 0, H = 0;    // source size
   int DW = 0, DH = 0;  // destination size
@@ -48,7 +49,7 @@ struct TPlan {
   double Cos = 0, Sin = 0, OneMinusCos = 0;
   double InvSin = 0, InvOneMinusCos = 0;
   // A predicted run end whose fractional part lies at least this far from
-  // an integer is exact without checking (see RunEnd).
+  // an integer is exact without checking (see TRowMapper::Crossings).
   double SafeY = 1, SafeX = 1;
   double Cx = 0, Cy = 0;  // source centre
   std::vector<double> ColCos;     // (x - Hx) * cos
@@ -167,46 +168,49 @@ class TRowMapper {
   // Along a row the arguments are linear in x: argY = baseY - (x - Hx) *
   // sin and argX - x = baseX - (x - Hx) * (1 - cos). sy steps by one where
   // argY crosses a half-integer, the offset sx - x where argX - x does; both
-  // are monotone. The crossings lie at first + k * step; they are stepped in
-  // 32.32 fixed point (error below (k + 2) * 2^-32 pixel) and a crossing whose fractional part lies within `safe` of an
-  // integer, or that falls off the row, is settled with the exact values
-  // instead. Fills bounds[0..n-1] with the first column of each new value
-  // and bounds[n], bounds[n + 1] with DW.
+  // are monotone. The crossings lie at first + k * step. They are stepped in
+  // 32.32 fixed point (error below (k + 2) * 2^-32 pixel); a crossing whose
+  // fractional part lies within `safe` of an integer is settled with the
+  // exact values instead, and so is every crossing when the predictions
+  // leave the row. Fills bounds[0..n-1] with the first column of each new
+  // value and bounds[n], bounds[n + 1] with DW.
   template <class Reached>
-  __attribute__((always_inline)) void Crossings(int* bounds, int n, double first, double step, double safe, Reached&& reached) {
+  __attribute__((always_inline)) void Crossings(int* bounds, int n, double first, double step, double safe,
+                                                Reached&& reached) {
     bounds[n] = bounds[n + 1] = p_.DW;
     if (n == 0) return;
     const int last = p_.DW - 1;
-    constexpr double kOne = 4294967296.0;  // 2^32
-    const double limit = 1e9;
-    first = std::min(std::max(first, -limit), limit);
-    step = std::min(step, limit);
-    const std::int64_t start = static_cast<std::int64_t>(std::nearbyint(first * kOne));
-    const std::int64_t delta = static_cast<std::int64_t>(std::nearbyint(step * kOne));
-    safe += (n + 2) / kOne + 1.0 / 1048576.0;  // the stepping error, with room
-    const std::uint32_t lo = safe < 0.25 ? static_cast<std::uint32_t>(safe * kOne) : 0xFFFFFFFFu;
-    const std::uint32_t span = safe < 0.25 ? 0xFFFFFFFFu - 2 * lo : 0;  // fractions in [lo, lo + span] are safe
-    // Off-row predictions are unsafe too; t only grows, so the ends tell.
-    const std::int64_t end = start + (n - 1) * delta;
-    const bool offRow = (start >> 32) < 0 || (end >> 32) >= last;
-    auto unsafe = [&](std::int64_t t) {
-      return offRow || static_cast<std::uint32_t>(static_cast<std::uint32_t>(t) - lo) > span;
-    };
-    int unsure = offRow;
-    std::int64_t t = start;
-    for (int k = 0; k < n; ++k, t += delta) {
-      bounds[k] = static_cast<int>(t >> 32) + 1;
-      unsure |= static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint32_t>(t) - lo) > span);
-    }
-    if (!unsure) return;
-    t = start;
-    for (int k = 0; k < n; ++k, t += delta) {
-      if (!unsafe(t)) continue;
-      int e = static_cast<int>(std::clamp<std::int64_t>((t >> 32) + 1, 1, last));
+    auto settle = [&](int k, double predicted) {
+      int e = static_cast<int>(std::clamp(predicted + 1.0, 1.0, static_cast<double>(last)));
       while (e > 1 && reached(k, e - 1)) --e;
       while (!reached(k, e)) ++e;
       bounds[k] = e;
+    };
+    const double lastPrediction = first + (n - 1) * step;
+    if (!(first >= 0.0 && lastPrediction < last)) {
+      for (int k = 0; k < n; ++k) settle(k, first + k * step);
+      return;
     }
+    // All predictions lie in [0, DW - 1): no overflow below.
+    constexpr double kOne = 4294967296.0;  // 2^32
+    const auto start = static_cast<std::int64_t>(std::nearbyint(first * kOne));
+    const auto delta = static_cast<std::int64_t>(std::nearbyint(step * kOne));
+    safe += (n + 2) / kOne + 1.0 / 1048576.0;  // the stepping error, with room
+    const std::uint32_t lo = safe < 0.25 ? static_cast<std::uint32_t>(safe * kOne) : 0xFFFFFFFFu;
+    const std::uint32_t span = safe < 0.25 ? 0xFFFFFFFFu - 2 * lo : 0;  // fractions in [lo, lo + span] are safe
+    auto unsafe = [&](std::int64_t t) {
+      return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint32_t>(t) - lo) > span);
+    };
+    int unsure = 0;
+    std::int64_t t = start;
+    for (int k = 0; k < n; ++k, t += delta) {
+      bounds[k] = static_cast<int>(t >> 32) + 1;
+      unsure |= unsafe(t);
+    }
+    if (!unsure) return;
+    t = start;
+    for (int k = 0; k < n; ++k, t += delta)
+      if (unsafe(t)) settle(k, static_cast<double>(t >> 32));
   }
 
   template <class Sink>
