@@ -18,10 +18,16 @@ class TNearest {
   bool Grey() const { return grey_; }
   std::uint8_t operator()(int r, int g, int b) {
     if (grey_) return table_[static_cast<std::size_t>(r + g + b)];
-    return static_cast<std::uint8_t>(target_.NearestPaletteIndex(RgbColor(r, g, b)));
+    return Colour(r, g, b);
   }
 
  private:
+#if defined(__GNUC__)
+  __attribute__((noinline))
+#endif
+  std::uint8_t Colour(int r, int g, int b) {
+    return static_cast<std::uint8_t>(target_.NearestPaletteIndex(RgbColor(r, g, b)));
+  }
   TDibGraphic& target_;
   bool grey_;
   std::vector<std::uint8_t> table_;
@@ -96,21 +102,22 @@ void DitherRows(const TDibGraphic& src, TDibGraphic& dst, TNearest& nearest,
     int right[Channels] = {};
     int belowLeft[Channels] = {};  // still to receive: column x - 1
     int belowHere[Channels] = {};  // column x
-    for (int x = 0; x < w; ++x) {
+    const std::uint8_t* in = rgb.data();
+    const int* fromAbove = above.data();
+    int* toBelow = below.data();
+    for (int x = 0; x < w; ++x, in += 3, fromAbove += Channels) {
       int value[3];
-      for (int c = 0; c < Channels; ++c) {
-        const int v = rgb[static_cast<std::size_t>(3 * x + c)] +
-                      (above[static_cast<std::size_t>(Channels * x + c)] + right[c]) / 16;
-        value[c] = std::clamp(v, 0, 255);
-      }
+#pragma GCC unroll 3
+      for (int c = 0; c < Channels; ++c) value[c] = std::clamp(in[c] + (fromAbove[c] + right[c]) / 16, 0, 255);
       if constexpr (Channels == 1) value[1] = value[2] = value[0];
       const std::uint8_t index = nearest(value[0], value[1], value[2]);
       indices[static_cast<std::size_t>(x)] = index;
       const int chosen[3] = {target.Red[index], target.Green[index], target.Blue[index]};
+#pragma GCC unroll 3
       for (int c = 0; c < Channels; ++c) {
         const int error = value[c] - chosen[c];
         right[c] = 7 * error;
-        if (x > 0) below[static_cast<std::size_t>(Channels * (x - 1) + c)] = belowLeft[c] + 3 * error;
+        if (x > 0) toBelow[Channels * (x - 1) + c] = belowLeft[c] + 3 * error;
         belowLeft[c] = belowHere[c] + 5 * error;
         belowHere[c] = error;
       }
