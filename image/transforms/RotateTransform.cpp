@@ -121,6 +121,7 @@ TPlan MakePlan(int w, int h, double angle, bool keepSize) {
 // Maps destination rows onto the source. Map(y, sink) calls, left to right
 // and covering the whole row exactly once,
 //   sink.Copy(sy, sx, n): n pixels of source row sy from column sx on,
+//   sink.Pixel(sy, sx): the same for one pixel,
 //   sink.Fill(n): n pixels with no source.
 class TRowMapper {
  public:
@@ -149,7 +150,7 @@ class TRowMapper {
   int SyAt(int x) const { return RoundEven((p_.ColNegSin[static_cast<std::size_t>(x)] + qc_) + p_.Cy); }
 
   template <class Sink>
-  void MapPixels(Sink& sink) {
+  __attribute__((always_inline)) void MapPixels(Sink& sink) {
     const double* colCos = p_.ColCos.data();
     const double* colNegSin = p_.ColNegSin.data();
     const int w = p_.W, h = p_.H;
@@ -159,7 +160,7 @@ class TRowMapper {
       if (sx == w) sx = w - 1;
       if (sy == h) sy = h - 1;
       if (static_cast<unsigned>(sx) < static_cast<unsigned>(w) && static_cast<unsigned>(sy) < static_cast<unsigned>(h))
-        sink.Copy(sy, sx, 1);
+        sink.Pixel(sy, sx);
       else
         sink.Fill(1);
     }
@@ -311,6 +312,10 @@ class TBitWriter {
   }
   // Writes the bits still held in the register.
   void End() { *out_ = acc_; }
+  __attribute__((always_inline)) void Pixel(int sy, int sx) {
+    const std::uint8_t* row = top_ - sy * stride_;
+    Append(static_cast<std::uint64_t>((row[sx >> 3] >> (7 - (sx & 7))) & 1u) << 63, 1);
+  }
   __attribute__((always_inline)) void Copy(int sy, int sx, int n) {
     const std::uint8_t* row = top_ - sy * stride_;  // rows lie bottom-up
     const int rowBytes = static_cast<int>(stride_);
@@ -364,6 +369,7 @@ class TNibbleWriter {
     row_ = row;
     x_ = 0;
   }
+  void Pixel(int sy, int sx) { Copy(sy, sx, 1); }
   void Copy(int sy, int sx, int n) {
     const std::uint8_t* s = src_->ScanLine(sy);
     for (int i = 0; i < n; ++i, ++sx) Put((sx & 1) ? (s[sx >> 1] & 0x0F) : (s[sx >> 1] >> 4));
@@ -391,6 +397,10 @@ class TByteWriter {
     std::memcpy(fill_, fillPixel, BytesPerPixel);
   }
   void Begin(std::uint8_t* row) { out_ = row; }
+  void Pixel(int sy, int sx) {
+    std::memcpy(out_, src_->ScanLine(sy) + BytesPerPixel * sx, BytesPerPixel);
+    out_ += BytesPerPixel;
+  }
   void Copy(int sy, int sx, int n) {
     const std::size_t bytes = static_cast<std::size_t>(BytesPerPixel) * static_cast<std::size_t>(n);
     std::memcpy(out_, src_->ScanLine(sy) + BytesPerPixel * sx, bytes);
