@@ -258,7 +258,7 @@ TEST_P(JpegRealFile, LoadsLikeDjpegWithTheStatedFacts) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Manifest, JpegRealFile, testing::ValuesIn(kRealJpegs),
+INSTANTIATE_TEST_SUITE_P(Corpus, JpegRealFile, testing::ValuesIn(kRealJpegs),
                          [](const testing::TestParamInfo<RealJpeg>& info) {
                            std::string name = info.param.Name;
                            name = name.substr(0, name.size() - 4);
