@@ -18,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <system_error>
 #include <thread>
 
 #include "image/ImagingHooks.h"
@@ -59,13 +60,14 @@ inline std::uint64_t LeftMask(int x) { return ~(~std::uint64_t{0} >> (x & 63)); 
 // full width needs no special case).
 class TPrefixTable {
  public:
-  TPrefixTable(const TDibGraphic& image, int threadCount)
-      : width_(image.Width()), height_(image.Height()), words_(image.Width() / 64 + 1) {
-    entries_ = std::make_unique_for_overwrite<TPrefixEntry[]>(static_cast<std::size_t>(words_) *
-                                                              static_cast<std::size_t>(height_));
-    RunParallel(threadCount, height_, [&](int first, int last) {
-      for (int y = first; y < last; ++y) FillRow(image, y);
-    });
+  using TFillFn = void (*)(const TDibGraphic& image, TPrefixEntry* entries, int first, int last);
+
+  TPrefixTable(const TDibGraphic& image, int threadCount, TFillFn fill)
+      : height_(image.Height()) {
+    const std::size_t words = static_cast<std::size_t>(image.Width() / 64 + 1);
+    entries_ = std::make_unique_for_overwrite<TPrefixEntry[]>(words * static_cast<std::size_t>(height_));
+    RunParallel(threadCount, height_,
+                [&](int first, int last) { fill(image, entries_.get(), first, last); });
   }
 
   int Height() const { return height_; }
@@ -81,25 +83,39 @@ class TPrefixTable {
       body(0, count);
       return;
     }
+    auto bound = [&](int p) { return static_cast<int>(static_cast<std::int64_t>(count) * p / parts); };
     std::vector<std::jthread> threads;
     threads.reserve(static_cast<std::size_t>(parts - 1));
-    for (int p = 1; p < parts; ++p) {
-      const int first = static_cast<int>(static_cast<std::int64_t>(count) * p / parts);
-      const int last = static_cast<int>(static_cast<std::int64_t>(count) * (p + 1) / parts);
-      threads.emplace_back([=, &body] { body(first, last); });
+    int started = 1;
+    for (; started < parts; ++started) {
+      try {
+        threads.emplace_back([=, &body] { body(bound(started), bound(started + 1)); });
+      } catch (const std::system_error&) {
+        break;  // no more threads: the calling thread does the rest
+      }
     }
-    body(0, static_cast<int>(static_cast<std::int64_t>(count) / parts));
+    body(0, bound(1));
+    if (started < parts) body(bound(started), count);
   }
 
  private:
-  void FillRow(const TDibGraphic& image, int y) {
+  int height_;
+  std::unique_ptr<TPrefixEntry[]> entries_;
+};
+
+// Fills rows [first, last) of the prefix table (layout as in TPrefixTable).
+__attribute__((always_inline)) inline void FillRowsImpl(const TDibGraphic& image,
+                                                        TPrefixEntry* entries, int first,
+                                                        int last) {
+  const int width = image.Width();
+  const int height = image.Height();
+  const int words = width / 64 + 1;
+  const int rowBytes = (width + 7) / 8;
+  for (int y = first; y < last; ++y) {
     const std::uint8_t* row = image.ScanLine(y);
-    const int fullBytes = width_ / 8;
-    const int tailBits = width_ % 8;
-    const int rowBytes = fullBytes + (tailBits ? 1 : 0);
     std::uint32_t before = 0;
-    TPrefixEntry* out = entries_.get() + y;
-    for (int w = 0; w < words_; ++w, out += height_) {
+    TPrefixEntry* out = entries + y;
+    for (int w = 0; w < words; ++w, out += height) {
       const int start = w * 8;
       std::uint64_t bits = 0;
       if (start + 8 <= rowBytes) {
@@ -111,20 +127,15 @@ class TPrefixTable {
           bits |= static_cast<std::uint64_t>(row[b]) << (56 - 8 * (b - start));
       }
       // Pixels past the width (row padding) never count.
-      const int valid = width_ - w * 64;
+      const int valid = width - w * 64;
       if (valid < 64) bits &= valid <= 0 ? 0 : LeftMask(valid);
       out->Bits = bits;
       out->Before = before;
       out->Unused = 0;
-      before += static_cast<std::uint32_t>(std::popcount(bits));
+      before += static_cast<std::uint32_t>(__builtin_popcountll(bits));
     }
   }
-
-  int width_;
-  int height_;
-  int words_;
-  std::unique_ptr<TPrefixEntry[]> entries_;
-};
+}
 
 // White pixels of a row left of column x: the entry of x's word plus the
 // popcount of that word's leftmost x mod 64 pixels. Inlined into the two
@@ -227,10 +238,19 @@ __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixT
   }
 }
 
+// The kernels are compiled twice: for the popcount instruction, chosen at
+// run time when the processor has it, and portably.
+struct TKernels {
+  TPrefixTable::TFillFn Fill;
+  void (*Accumulate)(const TPrefixTable&, int, int, int, int, int, std::int32_t*, std::int32_t*);
+};
+
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define VELTRAX_POPCNT_DISPATCH 1
-// The same loop compiled for the popcount instruction; chosen at run time so
-// that the program still runs on processors without it.
+__attribute__((target("popcnt"))) void FillRowsHw(const TDibGraphic& image, TPrefixEntry* entries,
+                                                  int first, int last) {
+  FillRowsImpl(image, entries, first, last);
+}
 __attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& table, int width,
                                                             int d, int seg, int band, int nb,
                                                             std::int32_t* down,
@@ -239,20 +259,20 @@ __attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& 
 }
 #endif
 
+void FillRowsPortable(const TDibGraphic& image, TPrefixEntry* entries, int first, int last) {
+  FillRowsImpl(image, entries, first, last);
+}
 void AccumulateProfilesPortable(const TPrefixTable& table, int width, int d, int seg, int band,
                                 int nb, std::int32_t* down, std::int32_t* up) {
   AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
 }
 
-using TAccumulateFn = void (*)(const TPrefixTable&, int, int, int, int, int, std::int32_t*,
-                               std::int32_t*);
-
-TAccumulateFn ChooseAccumulate() {
+TKernels ChooseKernels() {
 #ifdef VELTRAX_POPCNT_DISPATCH
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("popcnt")) return AccumulateProfilesHw;
+  if (__builtin_cpu_supports("popcnt")) return {FillRowsHw, AccumulateProfilesHw};
 #endif
-  return AccumulateProfilesPortable;
+  return {FillRowsPortable, AccumulateProfilesPortable};
 }
 
 // Sum of squared deviations from the integer mean; with invert, the entries
@@ -314,8 +334,8 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
   const bool invert = !palette.empty() && palette[0].Red == 0 && palette[0].Green == 0 &&
                       palette[0].Blue == 0;
   const int threads = std::min(ResolveThreads(ThreadCount), static_cast<int>(scores.size()));
-  const TPrefixTable table(bilevel, threads);
-  static const TAccumulateFn accumulate = ChooseAccumulate();
+  static const TKernels kernels = ChooseKernels();
+  const TPrefixTable table(bilevel, threads, kernels.Fill);
 
   const int band = plan.Band;
   const int maxEntries = std::max(0, height / band);
@@ -333,7 +353,7 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
       const int seg = static_cast<int>(static_cast<std::int64_t>(width) / (static_cast<std::int64_t>(d) + 1));
       std::fill(down, down + nb, 0);
       std::fill(up, up + nb, 0);
-      accumulate(table, width, d, seg, band, nb, down, up);
+      kernels.Accumulate(table, width, d, seg, band, nb, down, up);
       candidate.ScoreDown = ProfileScore(down, nb, invert, width);
       candidate.ScoreUp = ProfileScore(up, nb, invert, width);
     }
@@ -347,7 +367,11 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
     pool.reserve(static_cast<std::size_t>(threads - 1));
     for (int t = 1; t < threads; ++t) {
       std::int32_t* base = buffers.data() + static_cast<std::size_t>(t) * 2 * span;
-      pool.emplace_back([&worker, base, span] { worker(base, base + span); });
+      try {
+        pool.emplace_back([&worker, base, span] { worker(base, base + span); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads: the others take the remaining candidates
+      }
     }
     worker(buffers.data(), buffers.data() + span);
   }

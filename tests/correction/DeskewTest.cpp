@@ -90,6 +90,22 @@ TEST(DeskewSearch, SyntheticTiltSignAndSize) {
   }
 }
 
+TEST(DeskewSearch, NarrowPagesReachBeyondTheLimit) {
+  // 100 columns drift by at most 9 rows: lines steeper than that give the
+  // limit, asin(9 / 100) = 5.16 degrees, in their direction.
+  TDeskewTransform t;
+  for (int sign : {-1, 1}) {
+    TDibGraphic page;
+    MakeWhitePage(page, 100, 400);
+    for (int top = 20; top < 360; top += 25)
+      for (int x = 0; x < 100; ++x) {
+        const int y = top + sign * x * 12 / 100 + (sign < 0 ? 12 : 0);
+        page.ScanLine(y)[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+      }
+    EXPECT_NEAR(t.FindSkewAngle(page), -sign * 5.164, 0.001);
+  }
+}
+
 TEST(DeskewSearch, FastSearchEqualsPlainDefinition) {
   TDeskewTransform t;
   TDibGraphic page;
