@@ -55,7 +55,10 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
   if (!record) return false;
   std::vector<std::uint8_t> data;
   int compression = 0;
-  if (!parser.PageImageData(*record, data, compression)) return false;
+  // The image is located; data that cannot be unpacked is an error of the
+  // page, as a decoder error would be.
+  if (!parser.PageImageData(*record, data, compression))
+    throw EImagingError(FormatMessage("The image data of page %d is damaged", number));
 
 #if VELTRAX_PDF_CODECS
   std::unique_ptr<TDibGraphic> decoded;
@@ -89,7 +92,7 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
   }
 #if VELTRAX_PDF_ROTATE_TRANSFORM
   if (record->Rotate != 0) {
-    TRotateTransform rotate;
+    TNBRotateTransform rotate;  // bit-level quarter turns for 1-bit pages
     rotate.Angle = record->Rotate;
     rotate.Apply(*decoded);
   }
@@ -423,6 +426,37 @@ void TPdfGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
   if (imageNumber < 1 || imageNumber > parser_.PageCount()) return;
   if (!DecodePage(parser_, imageNumber, *this)) return;
   Progress(100, 0, last, 100);
+}
+
+void TPdfGraphic::LoadFromStream(TStream& stream) {
+  if (!LoadAllFrames) {
+    TDibGraphic::LoadFromStream(stream);
+    return;
+  }
+  const std::int64_t start = stream.Position();
+  const int count = GetImageCount(stream);
+  stream.SetPosition(start);
+  if (count == 1) {
+    TDibGraphic::LoadFromStream(stream);  // switches LoadAllFrames off
+    return;
+  }
+  // Every frame decoded from this graphic's parse instead of one parse per
+  // frame.
+  const bool animate = Animate;
+  Animate = false;
+  ClearFrames();
+  try {
+    for (int k = 1; k <= count; ++k) {
+      auto frame = NewInstance();
+      DecodePage(parser_, k, *frame);
+      AddFrame(std::move(frame));
+    }
+    SelectFrame(1);
+  } catch (...) {
+    Animate = animate;
+    throw;
+  }
+  Animate = animate;
 }
 
 void TPdfGraphic::AppendToStream(TStream& stream) {

@@ -88,6 +88,8 @@ class TPdfGraphic : public TDibGraphic {
   const char* ClassName() const override { return "TPdfGraphic"; }
   std::unique_ptr<TDibGraphic> NewInstance() const override;
 
+  // As TDibGraphic's, but all frames come from one parse of the document.
+  void LoadFromStream(TStream& stream) override;
   // Writes self as a one-page document.
   void SaveToStream(TStream& stream) override;
   // "%PDF-" at the stream's position (the position is restored).

@@ -304,7 +304,7 @@ std::int64_t ReadBigEndian(const std::uint8_t* p, int width) {
 // --- static helpers -----------------------------------------------------------
 
 bool TPDFParser::Inflate(const std::uint8_t* data, std::size_t size, std::size_t maxOutput,
-                         std::vector<std::uint8_t>& out) {
+                         std::vector<std::uint8_t>& out, bool stopAtMax) {
   out.clear();
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return false;
@@ -317,9 +317,10 @@ bool TPDFParser::Inflate(const std::uint8_t* data, std::size_t size, std::size_t
     z.next_out = chunk.data();
     z.avail_out = static_cast<uInt>(chunk.size());
     rc = inflate(&z, Z_NO_FLUSH);
-    const std::size_t produced = chunk.size() - z.avail_out;
+    std::size_t produced = chunk.size() - z.avail_out;
     if (out.size() + produced > maxOutput) {
-      ok = false;
+      if (stopAtMax) out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(maxOutput - out.size()));
+      ok = stopAtMax;
       break;
     }
     out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(produced));
@@ -988,6 +989,12 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
     if (components != 1 && components != 3) return false;
   }
   record.BitsPerPixel = record.BitsPerComponent * (components == 3 ? 3 : 1);
+  // No page of this program comes near 2 GB of pixels; damaged sizes must
+  // not exhaust memory.
+  if ((static_cast<std::uint64_t>(record.Width) * static_cast<std::uint64_t>(record.BitsPerPixel) + 7) / 8 *
+          static_cast<std::uint64_t>(record.Height) >
+      (std::uint64_t{2} << 30))
+    return false;
 
   if (record.Compression == pcGroup4) {
     // CCITT: /K < 0 is Group 4; /K >= 0 is Group 3, which the TIFF reader
@@ -1051,16 +1058,20 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
       page.DataAddress + page.Length > static_cast<std::int64_t>(data_.size()))
     return false;
   const std::uint8_t* begin = data_.data() + page.DataAddress;
-  if (page.Compression != pcDeflate || page.Predictor < 2) {
+  if (page.Compression != pcDeflate) {
     data.assign(begin, begin + page.Length);
     return true;
   }
-  // Flate data with a predictor: inflate and un-predict here, then hand
-  // the rows on uncompressed.
+  // Flate data is inflated (and un-predicted) here and handed on as
+  // uncompressed rows; bytes beyond the image (a padded last row) are
+  // dropped.
   const std::size_t imageRow = (static_cast<std::size_t>(page.Width) * static_cast<std::size_t>(page.BitsPerPixel) + 7) / 8;
   const std::size_t imageBytes = imageRow * static_cast<std::size_t>(page.Height);
+  compression = pcNone;
+  if (page.Predictor < 2)
+    return Inflate(begin, static_cast<std::size_t>(page.Length), imageBytes, data, true) && data.size() == imageBytes;
   if (page.Predictor == 2) {
-    if (!Inflate(begin, static_cast<std::size_t>(page.Length), imageBytes + imageRow, data) || data.size() < imageBytes)
+    if (!Inflate(begin, static_cast<std::size_t>(page.Length), imageBytes, data, true) || data.size() < imageBytes)
       return false;
     data.resize(imageBytes);
     const std::size_t step = static_cast<std::size_t>(page.BitsPerPixel / 8);
@@ -1068,7 +1079,6 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
       std::uint8_t* row = data.data() + y * imageRow;
       for (std::size_t i = step; i < imageRow; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - step]);
     }
-    compression = pcNone;
     return true;
   }
   const std::size_t bitsPerPixel =
@@ -1079,10 +1089,8 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
   // "columns" may span several 1-bit image rows): un-predict the whole
   // stream, then cut the image out of it.
   const std::size_t rows = (imageBytes + rowBytes - 1) / rowBytes;
-  if (!Inflate(begin, static_cast<std::size_t>(page.Length), rows * (rowBytes + 1) + rowBytes + 1, data))
-    return false;
+  if (!Inflate(begin, static_cast<std::size_t>(page.Length), rows * (rowBytes + 1), data, true)) return false;
   if (!UnpredictPng(data, rowBytes, pixelBytes) || data.size() < imageBytes) return false;
   data.resize(imageBytes);
-  compression = pcNone;
   return true;
 }

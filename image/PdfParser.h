@@ -92,10 +92,10 @@ class TPDFParser {
   // page or its image cannot be located or uses a form this reader does not
   // support (chained filters, JBIG2, JPEG 2000, LZW, indexed colours, ...).
   const TPageRecord* Page(int index);
-  // The stream data of a page as the image decoder takes it: Flate data
-  // with a predictor is inflated and un-predicted here and returned as
-  // uncompressed rows (compression set to pcNone); anything else is the
-  // stream bytes unchanged. False when the data is damaged.
+  // The stream data of a page as the image decoder takes it: Flate data is
+  // inflated (and un-predicted) here and returned as uncompressed rows
+  // (compression set to pcNone); anything else is the stream bytes
+  // unchanged. False when the data is damaged or too short.
   bool PageImageData(const TPageRecord& page, std::vector<std::uint8_t>& data, int& compression) const;
 
   // --- lower-level access, used by the tests ------------------------------
@@ -107,10 +107,11 @@ class TPDFParser {
   int ParseCount() const { return parseCount_; }
   const std::vector<std::uint8_t>& Bytes() const { return data_; }
 
-  // Inflates zlib data; false when it is damaged before any complete output
-  // or would grow beyond maxOutput bytes.
+  // Inflates zlib data; false when it is damaged before any output or would
+  // grow beyond maxOutput bytes (with stopAtMax: the first maxOutput bytes
+  // are kept instead).
   static bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t maxOutput,
-                      std::vector<std::uint8_t>& out);
+                      std::vector<std::uint8_t>& out, bool stopAtMax = false);
   // Undoes PNG row predictors in place: rows of 1 + rowBytes bytes, the
   // first byte the filter type (0 none, 1 Sub, 2 Up, 3 Average, 4 Paeth);
   // bytesPerPixel is the distance to the left neighbour. A last, shorter

@@ -530,13 +530,8 @@ TEST(PdfParser, FlateImageWithPredictorIsUnpredictedIntoRows) {
   ASSERT_NE(rq, nullptr);
   std::vector<std::uint8_t> raw;
   ASSERT_TRUE(q.PageImageData(*rq, raw, compression));
-  EXPECT_EQ(compression, TPDFParser::pcDeflate);
-  std::vector<std::uint8_t> inflated;
-  ASSERT_TRUE(TPDFParser::Inflate(raw.data(), raw.size(), 1 << 24, inflated));
-  // qpdf padded the last predictor row: compare the image bytes.
-  ASSERT_GE(inflated.size(), data.size());
-  inflated.resize(data.size());
-  EXPECT_EQ(inflated, data);
+  EXPECT_EQ(compression, TPDFParser::pcNone);
+  EXPECT_EQ(raw, data) << "the same rows; qpdf's padded last row is dropped";
 }
 
 }  // namespace
