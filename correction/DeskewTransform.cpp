@@ -216,15 +216,16 @@ __attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTab
           LeftMask(a0),         LeftMask(a1),         LeftMask(b0),         LeftMask(b1)};
 }
 
-// Adds the white counts of the d + 1 path segments of every path to the two
-// profiles (down: columns k*seg .. k*seg+seg-1 on row start+k; up: the
-// mirrored columns). Profiles must be zeroed, nb entries each.
+// Adds the white counts of path segments k = kFirst .. kLast of every path
+// to the two profiles (down: columns k*seg .. k*seg+seg-1 on row start+k;
+// up: the mirrored columns), nb entries each.
 __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixTable& table,
-                                                                  int width, int d, int seg,
-                                                                  int band, int nb,
-                                                                  std::int32_t* down,
+                                                                  int width, int kFirst,
+                                                                  int kLast, int seg, int band,
+                                                                  int nb, std::int32_t* down,
                                                                   std::int32_t* up) {
-  int k = 0;
+  const int d = kLast;
+  int k = kFirst;
   for (; k + 1 <= d; k += 2) {
     unsigned shape = 0;
     const TSegmentColumn s = MakeColumn(table, width, k, seg, shape, 0);
@@ -242,7 +243,8 @@ __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixT
 // run time when the processor has it, and portably.
 struct TKernels {
   TPrefixTable::TFillFn Fill;
-  void (*Accumulate)(const TPrefixTable&, int, int, int, int, int, std::int32_t*, std::int32_t*);
+  void (*Accumulate)(const TPrefixTable&, int, int, int, int, int, int, std::int32_t*,
+                     std::int32_t*);
 };
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -252,19 +254,19 @@ __attribute__((target("popcnt"))) void FillRowsHw(const TDibGraphic& image, TPre
   FillRowsImpl(image, entries, first, last);
 }
 __attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& table, int width,
-                                                            int d, int seg, int band, int nb,
-                                                            std::int32_t* down,
+                                                            int kFirst, int kLast, int seg,
+                                                            int band, int nb, std::int32_t* down,
                                                             std::int32_t* up) {
-  AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
+  AccumulateProfilesImpl(table, width, kFirst, kLast, seg, band, nb, down, up);
 }
 #endif
 
 void FillRowsPortable(const TDibGraphic& image, TPrefixEntry* entries, int first, int last) {
   FillRowsImpl(image, entries, first, last);
 }
-void AccumulateProfilesPortable(const TPrefixTable& table, int width, int d, int seg, int band,
-                                int nb, std::int32_t* down, std::int32_t* up) {
-  AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
+void AccumulateProfilesPortable(const TPrefixTable& table, int width, int kFirst, int kLast,
+                                int seg, int band, int nb, std::int32_t* down, std::int32_t* up) {
+  AccumulateProfilesImpl(table, width, kFirst, kLast, seg, band, nb, down, up);
 }
 
 TKernels ChooseKernels() {
@@ -275,19 +277,18 @@ TKernels ChooseKernels() {
   return {FillRowsPortable, AccumulateProfilesPortable};
 }
 
-// Sum of squared deviations from the integer mean; with invert, the entries
-// are first replaced by width minus the entry (ink instead of paper).
-std::int64_t ProfileScore(std::int32_t* profile, int nb, bool invert, int width) {
+// Sum of squared deviations from the integer mean of the first nb entries;
+// with invert, each entry counts as width minus the entry (ink instead of
+// paper).
+std::int64_t ProfileScore(const std::int32_t* profile, int nb, bool invert, int width) {
   if (nb <= 0) return 0;
+  auto entry = [&](int i) -> std::int64_t { return invert ? width - profile[i] : profile[i]; };
   std::int64_t sum = 0;
-  for (int i = 0; i < nb; ++i) {
-    if (invert) profile[i] = width - profile[i];
-    sum += profile[i];
-  }
+  for (int i = 0; i < nb; ++i) sum += entry(i);
   const std::int64_t mean = sum / nb;
   std::int64_t score = 0;
   for (int i = 0; i < nb; ++i) {
-    const std::int64_t dev = profile[i] - mean;
+    const std::int64_t dev = entry(i) - mean;
     score += dev * dev;
   }
   return score;
@@ -333,29 +334,53 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
   const TPalette& palette = bilevel.Palette();
   const bool invert = !palette.empty() && palette[0].Red == 0 && palette[0].Green == 0 &&
                       palette[0].Blue == 0;
-  const int threads = std::min(ResolveThreads(ThreadCount), static_cast<int>(scores.size()));
   static const TKernels kernels = ChooseKernels();
-  const TPrefixTable table(bilevel, threads, kernels.Fill);
-
   const int band = plan.Band;
   const int maxEntries = std::max(0, height / band);
-  // Costs grow with the drift, so hand out the largest drifts first.
-  std::atomic<int> next{0};
+  // Drifts with the same segment width follow the same paths, a larger
+  // drift only going on for more segments (over fewer path starts): such a
+  // group is scored by extending one pair of profiles from drift to drift.
+  // The groups are contiguous; costs grow with the drift, so the groups of
+  // the largest drifts are handed out first.
   const int count = static_cast<int>(scores.size());
+  auto segmentWidth = [&](int n) {
+    const std::int64_t d = scores[static_cast<std::size_t>(n)].Shift;
+    return static_cast<int>(width / (d + 1));
+  };
+  std::vector<int> groupEnds;  // one past the last candidate of each group, last group first
+  for (int end = count; end > 0;) {
+    groupEnds.push_back(end);
+    int first = end - 1;
+    while (first > 0 && segmentWidth(first - 1) == segmentWidth(end - 1)) --first;
+    end = first;
+  }
+  const int groups = static_cast<int>(groupEnds.size());
+  const int threads = std::min(ResolveThreads(ThreadCount), groups);
+  const TPrefixTable table(bilevel, threads, kernels.Fill);
+
+  std::atomic<int> next{0};
   auto worker = [&](std::int32_t* down, std::int32_t* up) {
-    for (int n = next.fetch_add(1, std::memory_order_relaxed); n < count;
-         n = next.fetch_add(1, std::memory_order_relaxed)) {
-      TSkewCandidateScore& candidate = scores[static_cast<std::size_t>(count - 1 - n)];
-      const int d = candidate.Shift;
-      // Paths need d + 1 rows from their start: entries = (height - d) div band.
-      const int nb = height > d ? (height - d) / band : 0;
-      if (nb <= 0) continue;
-      const int seg = static_cast<int>(static_cast<std::int64_t>(width) / (static_cast<std::int64_t>(d) + 1));
-      std::fill(down, down + nb, 0);
-      std::fill(up, up + nb, 0);
-      kernels.Accumulate(table, width, d, seg, band, nb, down, up);
-      candidate.ScoreDown = ProfileScore(down, nb, invert, width);
-      candidate.ScoreUp = ProfileScore(up, nb, invert, width);
+    for (int g = next.fetch_add(1, std::memory_order_relaxed); g < groups;
+         g = next.fetch_add(1, std::memory_order_relaxed)) {
+      const int end = groupEnds[static_cast<std::size_t>(g)];
+      const int first = g + 1 < groups ? groupEnds[static_cast<std::size_t>(g + 1)] : 0;
+      const int seg = segmentWidth(first);
+      int done = -1;  // segments 0 .. done are in the profiles
+      for (int n = first; n < end; ++n) {
+        TSkewCandidateScore& candidate = scores[static_cast<std::size_t>(n)];
+        const int d = candidate.Shift;
+        // Paths need d + 1 rows from their start: entries = (height - d) div band.
+        const int nb = height > d ? (height - d) / band : 0;
+        if (nb <= 0) break;  // and so for every larger drift
+        if (done < 0) {
+          std::fill(down, down + nb, 0);
+          std::fill(up, up + nb, 0);
+        }
+        kernels.Accumulate(table, width, done + 1, d, seg, band, nb, down, up);
+        done = d;
+        candidate.ScoreDown = ProfileScore(down, nb, invert, width);
+        candidate.ScoreUp = ProfileScore(up, nb, invert, width);
+      }
     }
   };
   // Profile buffers are made here so that no thread allocates.
@@ -370,7 +395,7 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
       try {
         pool.emplace_back([&worker, base, span] { worker(base, base + span); });
       } catch (const std::system_error&) {
-        break;  // fewer threads: the others take the remaining candidates
+        break;  // fewer threads: the others take the remaining groups
       }
     }
     worker(buffers.data(), buffers.data() + span);
