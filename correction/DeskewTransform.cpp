@@ -7,8 +7,10 @@
 // a prefix count at any column is then one table entry plus one popcount of
 // a masked word. The table is stored column of words by column of words, so
 // the inner loop, which walks the path starts of one candidate down the page
-// at a fixed column, reads memory at a short constant stride. Candidates are
-// independent and can be scored on several threads that only read the table.
+// at a fixed column, reads memory at a short constant stride. Large drifts
+// that share a segment width share their paths, so their profiles are built
+// by extending one another. Groups of drifts are independent and can be
+// scored on several threads that only read the table.
 #include "correction/DeskewTransform.h"
 
 #include <algorithm>
