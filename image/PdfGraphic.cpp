@@ -467,6 +467,7 @@ void TPdfGraphic::LoadFromStream(TStream& stream) {
     TDibGraphic::LoadFromStream(stream);  // switches LoadAllFrames off
     return;
   }
+  if (count == 0) return;  // not a document this reader can read: unchanged
   // Every frame decoded from this graphic's parse instead of one parse per
   // frame.
   const bool animate = Animate;
