@@ -4,9 +4,11 @@
 #include <QTranslator>
 
 #include "app/AppTitle.h"
+#include "app/CorrectionCommands.h"
 #include "app/F_ViewTrans.h"
 #include "app/QtImagingHooks.h"
 #include "app/SingleInstance.h"
+#include "app/WorkingList.h"
 
 int main(int argc, char* argv[]) {
   // A second start ends silently: no window, no message.
@@ -24,6 +26,8 @@ int main(int argc, char* argv[]) {
   InstallQtImagingHooks();
 
   TFViewTrans window;
+  new TWorkingList(window);  // owned by the window
+  InstallCorrectionCommands(window);
   window.show();
   return app.exec();
 }

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +23,19 @@ using TClock = std::chrono::steady_clock;
 
 // The file failed; the writer stops writing it.
 struct EFileFailed {};
+// The run was interrupted (Ctrl+C, SIGTERM): the file being written is
+// abandoned, its temporary file removed, the source left as it was.
+struct EInterrupted {};
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int signalNumber) {
+  if (interrupted.exchange(true)) {
+    // A second signal: stop at once.
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+  }
+}
 
 struct TFileState {
   const TBatchFile* File = nullptr;
@@ -56,14 +71,14 @@ class TScheduler {
     TStepContext ctx;
     InitContext(ctx);
     std::unique_lock lock(mutex_);
-    while (!stop_) {
+    while (!stop_ && !interrupted) {
       TTask task;
       if (TakeTask(lock, task)) {
         RunTask(lock, task, ctx);
       } else if (AllDispatched()) {
         break;
       } else {
-        changed_.wait(lock);
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
       }
     }
   }
@@ -81,7 +96,8 @@ class TScheduler {
       TFileState& s = states_[f];
       if (s.Failed) throw EFileFailed{};
       if (s.PageCount >= 0) return s.PageCount;
-      if (!HelpOnce(lock, ctx)) changed_.wait(lock);
+      if (interrupted) throw EInterrupted{};
+      if (!HelpOnce(lock, ctx)) changed_.wait_for(lock, std::chrono::milliseconds(100));
     }
   }
 
@@ -104,7 +120,8 @@ class TScheduler {
         changed_.notify_all();
         return page;
       }
-      if (!HelpOnce(lock, ctx)) changed_.wait(lock);
+      if (interrupted) throw EInterrupted{};
+      if (!HelpOnce(lock, ctx)) changed_.wait_for(lock, std::chrono::milliseconds(100));
     }
   }
 
@@ -259,6 +276,9 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
   TBatchSummary summary;
   summary.Files = static_cast<int>(files.size());
 
+  interrupted = false;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
   TScheduler scheduler(files, config);
   std::vector<std::thread> helpers;
   for (int i = 1; i < config.Jobs; ++i) helpers.emplace_back([&scheduler] { scheduler.HelperLoop(); });
@@ -296,6 +316,11 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
       output.Commit();
       summary.Pages += written;
       progress.FileDone(file.Source, written, true);
+    } catch (const EInterrupted&) {
+      summary.Interrupted = true;
+      ++summary.Failures;
+      ReportFailure(file.Source, "interrupted; left as it was");
+      break;
     } catch (const EFileFailed&) {
       ReportFailure(file.Source, scheduler.ErrorOf(f));
       ++summary.Failures;
@@ -313,6 +338,8 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
   scheduler.Stop();
   for (auto& t : helpers) t.join();
   progress.Finish();
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   summary.Seconds = std::chrono::duration<double>(TClock::now() - start).count();
   return summary;
 }

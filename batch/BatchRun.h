@@ -36,6 +36,7 @@ struct TBatchSummary {
   int Pages = 0;
   int Failures = 0;
   double Seconds = 0;
+  bool Interrupted = false;  // stopped by a signal; files after it were not done
 };
 
 // Runs the batch; failures are reported on stderr as they happen and do not

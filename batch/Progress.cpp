@@ -26,7 +26,8 @@ void TProgress::PageDone() {
 void TProgress::FileDone(const std::string& file, int pages, bool ok) {
   ++filesDone_;
   if (mode_ == Mode::Lines) {
-    if (ok) std::fprintf(stderr, "[%d/%d] %s: %d pages\n", filesDone_, files_, file.c_str(), pages);
+    if (ok)
+      std::fprintf(stderr, "[%d/%d] %s: %d page%s\n", filesDone_, files_, file.c_str(), pages, pages == 1 ? "" : "s");
     else std::fprintf(stderr, "[%d/%d] %s: failed\n", filesDone_, files_, file.c_str());
     std::fflush(stderr);
   }

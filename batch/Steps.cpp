@@ -3,29 +3,17 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "correction/Borders.h"
 #include "correction/NoiseData.h"
+#include "correction/PagePlacement.h"
+#include "correction/SpeckRemoval.h"
+#include "correction/StrokeWeight.h"
 
-// Each routine joins the build with its module; a step whose module is
-// missing reports itself unavailable instead of pretending to run.
+// The deskew routine joins the build with its module; until then the step
+// reports itself unavailable instead of pretending to run.
 #if __has_include("correction/DeskewTransform.h")
 #include "correction/DeskewTransform.h"
 #define VELTRAX_HAVE_DESKEW 1
-#endif
-#if __has_include("correction/SpeckRemoval.h")
-#include "correction/SpeckRemoval.h"
-#define VELTRAX_HAVE_SPECKS 1
-#endif
-#if __has_include("correction/Borders.h")
-#include "correction/Borders.h"
-#define VELTRAX_HAVE_BORDERS 1
-#endif
-#if __has_include("correction/PagePlacement.h")
-#include "correction/PagePlacement.h"
-#define VELTRAX_HAVE_PLACEMENT 1
-#endif
-#if __has_include("correction/StrokeWeight.h")
-#include "correction/StrokeWeight.h"
-#define VELTRAX_HAVE_STROKES 1
 #endif
 
 namespace {
@@ -92,44 +80,12 @@ const char* StepName(TStep step) {
 }
 
 bool StepAvailable(TStep step) {
-  switch (step) {
-    case TStep::Deskew:
 #ifdef VELTRAX_HAVE_DESKEW
-      return true;
+  (void)step;
+  return true;
 #else
-      return false;
+  return step != TStep::Deskew;
 #endif
-    case TStep::Specks:
-#ifdef VELTRAX_HAVE_SPECKS
-      return true;
-#else
-      return false;
-#endif
-    case TStep::Borders:
-#ifdef VELTRAX_HAVE_BORDERS
-      return true;
-#else
-      return false;
-#endif
-    case TStep::Centre:
-    case TStep::Enlarge:
-    case TStep::Reduce:
-    case TStep::Paper:
-    case TStep::Fit:
-#ifdef VELTRAX_HAVE_PLACEMENT
-      return true;
-#else
-      return false;
-#endif
-    case TStep::Darken:
-    case TStep::Lighten:
-#ifdef VELTRAX_HAVE_STROKES
-      return true;
-#else
-      return false;
-#endif
-  }
-  return false;
 }
 
 std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
@@ -148,25 +104,16 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
 #endif
     }
     case TStep::Specks: {
-#ifdef VELTRAX_HAVE_SPECKS
       const int count = ctx.Measure ? CountSpecks(page, s, areas) : 0;
       RemoveSpecks(page, s.W, s.H, false, areas, s.J);
       return ctx.Measure ? Format("boxes=%d", count) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Borders: {
-#ifdef VELTRAX_HAVE_BORDERS
       const TRect rect = MarginRect(page, s);
       EraseOutsideRect(page, rect);
       return ctx.Measure ? "kept=" + RectText(rect) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Centre: {
-#ifdef VELTRAX_HAVE_PLACEMENT
       TRect before;
       if (ctx.Measure) before = FindContentBounds(page, s.aH, s.aV, s.J);
       CenterContent(page, &ctx.Undo, s.Wopt, s.J, s.aV, s.aH, s.Hside, s.Hopt, s.Wside);
@@ -174,31 +121,19 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
       if (!ctx.Measure) return std::string();
       const TRect after = FindContentBounds(page, s.aH, s.aV, s.J);
       return Format("dx=%d dy=%d", after.Left - before.Left, after.Top - before.Top);
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Enlarge:
     case TStep::Reduce: {
-#ifdef VELTRAX_HAVE_PLACEMENT
       ResizeContent(page, &ctx.Undo, s.B, step == TStep::Enlarge);
       ctx.Undo.Clear();
       return ctx.Measure ? Format("percent=%d", s.B) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Paper: {
-#ifdef VELTRAX_HAVE_PLACEMENT
       FitToPaper(page, &ctx.Undo, s.pW, s.pH, s.A == 60, s.pS == 1);
       ctx.Undo.Clear();
       return ctx.Measure ? Format("size=%dx%d", page.Width(), page.Height()) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Fit: {
-#ifdef VELTRAX_HAVE_PLACEMENT
       // Pages that are neither bilevel nor true colour take the whole page
       // as their content, as the desktop command does.
       TRect content{0, 0, page.Width(), page.Height()};
@@ -208,13 +143,9 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
       FitToMargins(page, &ctx.Undo, content, target);
       ctx.Undo.Clear();
       return ctx.Measure ? "content=" + RectText(content) + " target=" + RectText(target) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Darken:
     case TStep::Lighten: {
-#ifdef VELTRAX_HAVE_STROKES
       const bool darken = step == TStep::Darken;
       if (page.ImageFormat() == ifBlackWhite) {
         if (darken)
@@ -227,9 +158,6 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
         LightenStrokes(page, s.Bo, s.J, false, areas);
       }
       return ctx.Measure ? Format("level=%d", s.Bo) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
   }
   return std::string();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +57,7 @@ void PrintHelp() {
       "the stored save compression (F), JPEG results the stored quality (jQ).\n"
       "\n"
       "Exit status: 0 all files corrected, 1 some files failed (each named on stderr),\n"
-      "2 bad usage.\n",
+      "2 bad usage, 130 interrupted (the file being written is left as it was).\n",
       DefaultSteps);
 }
 
@@ -198,6 +199,9 @@ std::vector<TBatchFile> CollectFiles(const TOptions& o) {
   std::vector<TBatchFile> files;
   std::set<std::string> seen;
   const QString out = o.OutDir.empty() ? QString() : QDir(QString::fromStdString(o.OutDir)).absolutePath();
+  // Results of an earlier run in an output folder inside a given folder are
+  // not corrected again.
+  const QString outCanonical = out.isEmpty() ? QString() : WithTrailingSeparator(QFileInfo(out).canonicalFilePath());
   auto add = [&](const QString& source, const QString& relative) {
     TBatchFile f;
     f.Source = source.toStdString();
@@ -210,7 +214,10 @@ std::vector<TBatchFile> CollectFiles(const TOptions& o) {
     const QFileInfo info(path);
     if (info.isDir()) {
       const QDir base(path);
-      for (const QString& file : FindImageFiles(path)) add(file, base.relativeFilePath(file));
+      for (const QString& file : FindImageFiles(path)) {
+        if (outCanonical.size() > 1 && QFileInfo(file).canonicalFilePath().startsWith(outCanonical)) continue;
+        add(file, base.relativeFilePath(file));
+      }
     } else if (info.exists()) {
       add(path, info.fileName());
     } else {
@@ -261,6 +268,14 @@ int RunHandOff() {
     return ExitFailures;
   }
   TBatchConfig config = BaseConfig();
+  for (const auto& [name, step] : StepNames()) {
+    (void)name;
+    if (std::string(DefaultSteps).find(StepName(step)) == std::string::npos) continue;
+    if (!StepAvailable(step)) {
+      std::fprintf(stderr, "pagemend: step not available in this build: %s\n", StepName(step));
+      return ExitFailures;
+    }
+  }
   config.Steps = ParseSteps(DefaultSteps);
   config.Jobs = DefaultJobs();
   std::vector<TBatchFile> files;
@@ -308,5 +323,6 @@ int main(int argc, char** argv) {
 
   const TBatchSummary summary = RunBatch(files, config);
   if (!options.Quiet) PrintSummary(summary);
+  if (summary.Interrupted) return 128 + SIGINT;
   return summary.Failures == 0 ? ExitOk : ExitFailures;
 }

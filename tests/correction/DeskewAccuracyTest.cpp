@@ -4,9 +4,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "DeskewReference.h"
 #include "correction/DeskewTransform.h"
+#include "image/JpegGraphic.h"
+#include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -40,27 +44,40 @@ const TRealPage kPages[] = {
     {"testdata/tiff/real-fax-form-g4-300dpi.tif", 0.3, 0.2, false},
     {"testdata/tiff/real-scots-newspaper-g4-300dpi.tif", 0.2, 0.2, false},
     {"testdata/tiff/real-pageseg1-magazine-g4-300dpi.tif", -0.1, 0.2, false},
+    // Grey and colour scans, measured on a black-and-white copy.
+    {"testdata/jpeg/gen-skew-ccw1.2-lucasta-grey-300dpi.jpg", 1.17, 0.05, false},
+    {"testdata/jpeg/real-grey-skewed-fragment.jpg", -0.5, 0.2, false},
+    {"testdata/tiff/gen-lucasta-grey8-lzw-pred2.tif", 0.0, 0.1, false},
     // Text in columns, rotated 2 degrees clockwise from a level page.
     {"testdata/tiff/gen-skew-cw2.0-ja-vertical-g4.tif", -2.0, 0.05, true},
     {"testdata/tiff/gen-ja-vertical-g4-300dpi.tif", 0.0, 0.05, true},
+    {"testdata/tiff/gen-ja-vertical-rgb24-lzw-pred2.tif", 0.0, 0.1, true},
 };
 
 }  // namespace
 
 TEST(DeskewAccuracy, RealScansMatchPlainDefinitionAndKnownTilt) {
-  std::printf("%-52s %6s %9s %9s %7s\n", "page", "true", "measured", "reference", "step");
+  std::printf("%-52s %-18s %6s %9s %9s %7s\n", "page", "format", "true", "measured", "reference",
+              "step");
   for (const TRealPage& p : kPages) {
-    TDibGraphic page, scratch;
-    LoadBilevelTiff(SharedFile(p.File), page);
+    std::unique_ptr<TDibGraphic> page;
+    if (std::string(p.File).ends_with(".jpg"))
+      page = std::make_unique<TJpegGraphic>();
+    else
+      page = std::make_unique<TTiffGraphic>();
+    page->LoadFromFile(SharedFile(p.File));
+    const TImageFormat format = page->ImageFormat();
+    TDibGraphic scratch;
     TDeskewTransform t;
     // Pages of vertical writing are measured turned, as the command does.
-    const double measured = p.Vertical ? DetectRegionSkew(page, &scratch, true)
-                                       : DetectSkewAngle(page, &scratch);
-    const double reference = static_cast<float>(ReferenceSkewAngle(page));
+    const double measured = p.Vertical ? DetectRegionSkew(*page, &scratch, true)
+                                       : DetectSkewAngle(*page, &scratch);
+    // scratch now holds the bilevel page that was searched.
+    const double reference = static_cast<float>(ReferenceSkewAngle(scratch));
     const double step =
-        TDeskewTransform::ShiftToAngle(t.Plan(page.Width(), page.YDotsPerInch()).Step, page.Width());
-    std::printf("%-52s %6.2f %9.3f %9.3f %7.3f\n", p.File + 9, p.Correction, measured, reference,
-                step);
+        TDeskewTransform::ShiftToAngle(t.Plan(scratch.Width(), scratch.YDotsPerInch()).Step, scratch.Width());
+    std::printf("%-52s %-18s %6.2f %9.3f %9.3f %7.3f\n", p.File + 9, ImageFormatText(format),
+                p.Correction, measured, reference, step);
     EXPECT_EQ(measured, reference) << p.File;
     if (p.Exception)
       std::printf("  (outside one step: %s)\n", p.Exception);

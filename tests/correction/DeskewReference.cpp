@@ -1,14 +1,10 @@
 #include "DeskewReference.h"
 
-#include <tiffio.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <numbers>
 #include <random>
-#include <stdexcept>
 
 namespace {
 
@@ -127,33 +123,4 @@ void MakeNoisePage(TDibGraphic& page, int width, int height, int blackPercent, i
       const auto m = static_cast<std::uint8_t>(0x80 >> (x % 8));
       b = black ? static_cast<std::uint8_t>(b & ~m) : static_cast<std::uint8_t>(b | m);
     }
-}
-
-void LoadBilevelTiff(const std::string& path, TDibGraphic& page) {
-  TIFFSetWarningHandler(nullptr);
-  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "r"), TIFFClose);
-  if (!tif) throw std::runtime_error("cannot open " + path);
-  std::uint32_t w = 0, h = 0;
-  std::uint16_t bps = 1, spp = 1, photometric = 0, unit = RESUNIT_INCH;
-  float xres = 0, yres = 0;
-  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
-  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-  TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
-  TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &xres);
-  TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &yres);
-  if (bps != 1 || spp != 1 || w == 0 || h == 0) throw std::runtime_error("not a 1-bit TIFF: " + path);
-  const double toInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
-  page.NewImage(static_cast<int>(w), static_cast<int>(h), ifBlackWhite, nullptr,
-                static_cast<int>(std::lround(xres * toInch)), static_cast<int>(std::lround(yres * toInch)));
-  std::vector<std::uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif.get())));
-  const std::size_t bytes = (w + 7) / 8;
-  for (std::uint32_t y = 0; y < h; ++y) {
-    if (TIFFReadScanline(tif.get(), line.data(), y) < 0) throw std::runtime_error("read error in " + path);
-    std::uint8_t* row = page.ScanLine(static_cast<int>(y));
-    for (std::size_t b = 0; b < bytes; ++b)
-      row[b] = photometric == PHOTOMETRIC_MINISWHITE ? static_cast<std::uint8_t>(~line[b]) : line[b];
-  }
 }

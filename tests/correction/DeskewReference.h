@@ -1,10 +1,8 @@
 // Test helpers for the skew search: the plain per-pixel definition of the
-// search (the fast search must match it exactly), synthetic skewed pages,
-// and a small bilevel TIFF loader for the real scans.
+// search (the fast search must match it exactly) and synthetic skewed pages.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "correction/DeskewTransform.h"
@@ -25,7 +23,3 @@ void MakeSkewedTextPage(TDibGraphic& page, int width, int height, double drift, 
 // padding bits are filled with garbage on purpose.
 void MakeNoisePage(TDibGraphic& page, int width, int height, int blackPercent, int dpi,
                    unsigned seed);
-
-// Reads page 1 of a bilevel TIFF into a 1-bit image with 0 = black, keeping
-// the resolution. Throws std::runtime_error when the file is not a 1-bit TIFF.
-void LoadBilevelTiff(const std::string& path, TDibGraphic& page);

@@ -10,6 +10,7 @@
 #include "image/transforms/CropTransform.h"
 #include "image/transforms/ImageFormatTransform.h"
 #include "image/transforms/NegativeTransform.h"
+#include "image/transforms/ResizeTransform.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -394,4 +395,56 @@ TEST(ImageFormatTransform, EmptySourceAndInPlace) {
   ASSERT_EQ(page.ImageFormat(), ifTrueColor);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 13; ++x) ASSERT_EQ(page.GetPixel(x, y), original.GetPixel(x, y));
+}
+
+// --- resize ----------------------------------------------------------------------
+
+TEST(ResizeTransform, StretchModesFormatsAndResolution) {
+  // Palette source: pixels are repeated, never blended.
+  TDibGraphic grey;
+  grey.NewImage(4, 2, ifGray256, nullptr, 300, 150);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) grey.SetPixelIndex(x, y, 10 * x + 100 * y);
+  TResizeTransform t;
+  ProgressLog log;
+  log.Attach(t);
+  t.Width = 8;
+  t.Height = 4;
+  TDibGraphic out;
+  t.ApplyOnDest(grey, out);
+  EXPECT_TRUE(log.FromZeroToHundred());
+  ASSERT_EQ(out.ImageFormat(), ifGray256);
+  EXPECT_EQ(out.YDotsPerInch(), 150);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) ASSERT_EQ(out.GetPixelIndex(x, y), 10 * (x / 2) + 100 * (y / 2));
+
+  // True colour: below 1025 pixels samples, from 1025 on averages.
+  auto stripes = [](TDibGraphic& page, int w, int h) {
+    page.NewImage(w, h, ifTrueColor, nullptr, 300, 300);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) page.SetPixel(x, y, (x & 1) ? 0xFFFFFF : 0);
+  };
+  auto hasMidGrey = [](const TDibGraphic& image) {
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x) {
+        const int v = RedOf(image.GetPixel(x, y));
+        if (v > 40 && v < 215) return true;
+      }
+    return false;
+  };
+  t.Width = 11;
+  t.Height = 16;
+  TDibGraphic small, large;
+  stripes(small, 32, 32);
+  stripes(large, 33, 32);
+  t.ApplyOnDest(small, out);
+  EXPECT_FALSE(hasMidGrey(out));
+  t.ApplyOnDest(large, out);
+  EXPECT_TRUE(hasMidGrey(out));
+
+  t.ChangeFormat = true;
+  t.NewFormat = ifGray256;
+  t.ApplyOnDest(large, out);
+  EXPECT_EQ(out.ImageFormat(), ifGray256);
+  EXPECT_EQ(out.Width(), 11);
 }
