@@ -302,8 +302,9 @@ TEST_F(PagemendTest, InterruptedRunLeavesEveryFileWhole) {
   process.setProcessEnvironment(env);
   process.start(Pagemend, {"--steps", "specks,borders", "-j", "2", in});
   ASSERT_TRUE(process.waitForStarted(10000));
-  process.waitForFinished(400);
-  process.terminate();  // SIGTERM, as Ctrl+C would
+  process.setReadChannel(QProcess::StandardError);
+  process.waitForReadyRead(60000);  // the first file is done: the run is under way
+  process.terminate();              // SIGTERM, as Ctrl+C would
   ASSERT_TRUE(process.waitForFinished(60000));
   EXPECT_TRUE(process.exitCode() == 130 || process.exitCode() == 0) << process.exitCode();
   const QStringList left = QDir(in).entryList(QDir::Files | QDir::Hidden);
