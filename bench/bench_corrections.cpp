@@ -2,7 +2,6 @@
 // Leptonica's size selection and subtraction), stroke weight, content bounds,
 // centring, border erase and the other placements.
 #include <benchmark/benchmark.h>
-#include <tiffio.h>
 
 #include <stdexcept>
 #include <string>
@@ -13,6 +12,7 @@
 #include "correction/PagePlacement.h"
 #include "correction/SpeckRemoval.h"
 #include "correction/StrokeWeight.h"
+#include "image/TiffGraphic.h"
 
 #ifdef VELTRAX_HAVE_LEPTONICA
 #include <leptonica/allheaders.h>
@@ -23,27 +23,9 @@ namespace {
 const std::string kPage = std::string(VELTRAX_SHARED_DIR) + "/testdata/bench/a4-feyn.tif";
 const std::vector<TRect> kNoRegions;
 
-// The page read straight through libtiff, ink = bit 0.
 const TDibGraphic& Page() {
-  static TDibGraphic page;
-  if (page.Empty()) {
-    TIFF* tif = TIFFOpen(kPage.c_str(), "r");
-    if (!tif) throw std::runtime_error("cannot open " + kPage);
-    uint32_t w = 0, h = 0;
-    uint16_t photometric = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    page.NewImage(static_cast<int>(w), static_cast<int>(h), ifBlackWhite, nullptr, 300, 300);
-    std::vector<uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif)));
-    for (uint32_t y = 0; y < h; ++y) {
-      if (TIFFReadScanline(tif, line.data(), y) < 0) throw std::runtime_error("cannot read " + kPage);
-      uint8_t* row = page.ScanLine(static_cast<int>(y));
-      for (std::size_t i = 0; i < line.size(); ++i)
-        row[i] = photometric == PHOTOMETRIC_MINISWHITE ? static_cast<uint8_t>(~line[i]) : line[i];
-    }
-    TIFFClose(tif);
-  }
+  static TTiffGraphic page;
+  if (page.Empty()) page.LoadFromFile(kPage);
   return page;
 }
 

@@ -4,10 +4,11 @@
 
 #include "correction/NoiseData.h"
 #include "correction/RasterRows.h"
+#include "image/transforms/CropTransform.h"
 
 void EraseOutsideRect(TDibGraphic& image, const TRect& rect) {
   if (image.Empty()) return;
-  if (rect.Right - rect.Left < 1 || rect.Bottom - rect.Top < 1) return;
+  if (std::int64_t{rect.Right} - rect.Left < 1 || std::int64_t{rect.Bottom} - rect.Top < 1) return;
   const int w = image.Width(), h = image.Height();
   const std::uint8_t white = rows::WhitePattern(image);
   rows::FillWhite(image, TRect{0, 0, w, rect.Top}, white);
@@ -18,16 +19,15 @@ void EraseOutsideRect(TDibGraphic& image, const TRect& rect) {
 
 void CropToRect(TDibGraphic& image, const TRect& rect) {
   if (image.Empty()) return;
-  if (rect.Right - rect.Left < 1 || rect.Bottom - rect.Top < 1) return;
-  // TODO(crop transform): run TCropTransform once it is available.
-  const int left = std::max(rect.Left, 0), top = std::max(rect.Top, 0);
-  const int right = std::min(rect.Right, image.Width()), bottom = std::min(rect.Bottom, image.Height());
-  if (right <= left || bottom <= top) return;
+  if (std::int64_t{rect.Right} - rect.Left < 1 || std::int64_t{rect.Bottom} - rect.Top < 1) return;
+  TCropTransform crop;
+  crop.Absolute = true;
+  crop.Top = rect.Top;
+  crop.Left = rect.Left;
+  crop.Bottom = rect.Bottom;
+  crop.Right = rect.Right;
   TDibGraphic result;
-  result.NewImage(right - left, bottom - top, image.ImageFormat(), &image.Palette());
-  result.SetXPelsPerMeter(image.XPelsPerMeter());
-  result.SetYPelsPerMeter(image.YPelsPerMeter());
-  rows::CopyRect(result, 0, 0, image, TRect{left, top, right, bottom});
+  crop.ApplyOnDest(image, result);
   image.Assign(result);
 }
 

@@ -12,7 +12,8 @@
 void EraseOutsideRect(TDibGraphic& image, const TRect& rect);
 
 // Replaces the image by its part inside rect (clipped to the page), keeping
-// format, palette and resolution.
+// format, palette and resolution. A rectangle wholly outside the page
+// throws EImagingError "Invalid crop parameters" and keeps the image.
 void CropToRect(TDibGraphic& image, const TRect& rect);
 
 // Repeats the band that holds the largest dark group over the whole image:

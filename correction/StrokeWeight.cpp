@@ -256,7 +256,7 @@ void ProcessBilevel(TDibGraphic& image, const std::vector<TRect>& regions, bool 
   if (image.Empty() || image.ImageFormat() != ifBlackWhite) return;
   const std::vector<TRect>* skipped = (!regions.empty() && !insideRegions) ? &regions : nullptr;
   for (const TRect& rect : WorkingRects(image, regions, insideRegions)) {
-    if (rect.Right - rect.Left < 3 || rect.Bottom - rect.Top < 3) continue;
+    if (std::int64_t{rect.Right} - rect.Left < 3 || std::int64_t{rect.Bottom} - rect.Top < 3) continue;
     if (darken)
       DarkenRect(image, rect, level, skipped);
     else
@@ -323,7 +323,7 @@ void ProcessTrueColor(TDibGraphic& image, int level, int threshold, bool insideR
   const float delta = sign * static_cast<float>(level) / 100.0f;
   const bool skip = !regions.empty() && !insideRegions;
   for (const TRect& rect : WorkingRects(image, regions, insideRegions)) {
-    if (rect.Right - rect.Left < 3 || rect.Bottom - rect.Top < 3) continue;
+    if (std::int64_t{rect.Right} - rect.Left < 3 || std::int64_t{rect.Bottom} - rect.Top < 3) continue;
     for (int y = rect.Top + 1; y <= rect.Bottom - 2; ++y) {
       std::uint8_t* line = image.ScanLine(y);
       for (int x = rect.Left + 1; x <= rect.Right - 2; ++x) {

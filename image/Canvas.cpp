@@ -27,6 +27,7 @@
 namespace {
 
 constexpr std::int64_t kCoordLimit = std::int64_t{1} << 29;
+constexpr int kMaxPenWidth = 256;
 // Guard bytes around scratch rows, so that shifted and 64-bit reads near the
 // ends of a row stay inside the buffer.
 constexpr int kPad = 8;
@@ -249,39 +250,68 @@ std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
   return __builtin_bswap64(w);
 }
 
-// Bits [lo, hi) of a padded row: all ones / any one.
-bool AllOnes(const std::uint8_t* row, int lo, int hi) {
-  while (hi - lo > 57) {
-    if (!AllOnes(row, lo, lo + 57)) return false;
-    lo += 57;
-  }
-  const int n = hi - lo;
-  const std::uint64_t w = LoadBigEndian64(row + (lo >> 3)) << (lo & 7);
-  return (w >> (64 - n)) == ((std::uint64_t{1} << n) - 1);
-}
-
-bool AnyOne(const std::uint8_t* row, int lo, int hi) {
-  while (hi - lo > 57) {
-    if (AnyOne(row, lo, lo + 57)) return true;
-    lo += 57;
-  }
-  const int n = hi - lo;
-  const std::uint64_t w = LoadBigEndian64(row + (lo >> 3)) << (lo & 7);
-  return (w >> (64 - n)) != 0;
+void StoreBigEndian64(std::uint8_t* p, std::uint64_t w) {
+  w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
 }
 
 enum class TBitOp { None, And, Or };
+
+// Destination bit x0 + i = source bit bit1[i] combined with bit bit2[i].
+template <bool Or>
+void GatherBits(const std::uint8_t* base, const std::size_t* bit1, const std::size_t* bit2, int count, int x0,
+                std::uint8_t* out) {
+  for (int i = 0; i < count; ++i) {
+    const std::size_t a = bit1[i], b = bit2[i];
+    const int va = (base[a >> 3] >> (7 - (a & 7))) & 1;
+    const int vb = (base[b >> 3] >> (7 - (b & 7))) & 1;
+    const int v = Or ? (va | vb) : (va & vb);
+    const int x = x0 + i;
+    out[x >> 3] |= static_cast<std::uint8_t>(v << (7 - (x & 7)));
+  }
+}
 
 // 1-bit source onto a 1-bit image. t0/t1: destination bit of source bit 0/1.
 void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, const TAxisMap& ym,
                  TBitOp op, int t0, int t1, TCopyMode copyMode) {
   const int srcStride = src.BytesPerScanLine();
-  std::vector<std::uint8_t> tmpData(static_cast<std::size_t>(srcStride) + 2 * kPad);
-  std::uint8_t* tmp = tmpData.data() + kPad;
   TRowBuffer out(1, dest.BytesPerScanLine());
   std::uint8_t* o = out.Data();
   const int x0 = xm.First, x1 = xm.First + xm.Count;
   const int ob0 = x0 >> 3, ob1 = (x1 - 1) >> 3;
+
+  // A range of n source bits is combined from two windows of 2^k bits,
+  // 2^k <= n < 2^(k+1), one at each end of the range (AND and OR do not mind
+  // the overlap). Level k of the combined row holds, at bit s, the
+  // combination of bits s .. s + 2^k - 1; level 0 is the row itself.
+  // All levels live in one buffer; bit1/bit2 address the two windows of
+  // each destination pixel as bit offsets from its start.
+  std::vector<int> levelOf;
+  std::vector<std::size_t> bit1, bit2;
+  int levels = 1;
+  const std::size_t levelSize = static_cast<std::size_t>(srcStride) + 2 * kPad;
+  if (!xm.Identity) {
+    levelOf.resize(static_cast<std::size_t>(xm.Count));
+    for (std::size_t i = 0; i < levelOf.size(); ++i) {
+      const int n = xm.Hi[i] - xm.Lo[i];
+      int k = 0;
+      while ((2 << k) <= n) ++k;
+      levelOf[i] = k;
+      levels = std::max(levels, k + 1);
+    }
+    bit1.resize(levelOf.size());
+    bit2.resize(levelOf.size());
+    for (std::size_t i = 0; i < levelOf.size(); ++i) {
+      const int k = levelOf[i];
+      const std::size_t base = (static_cast<std::size_t>(k) * levelSize + kPad) * 8;
+      bit1[i] = base + static_cast<std::size_t>(xm.Lo[i]);
+      bit2[i] = base + static_cast<std::size_t>(xm.Hi[i] - (1 << k));
+    }
+  }
+  std::vector<std::uint8_t> levelData(levelSize * static_cast<std::size_t>(levels));
+  auto level = [&](int k) { return levelData.data() + static_cast<std::size_t>(k) * levelSize + kPad; };
+  std::uint8_t* tmp = level(0);
+
   int lastLo = -1, lastHi = -1;
   for (int j = 0; j < ym.Count; ++j) {
     const int lo = ym.Lo[static_cast<std::size_t>(j)], hi = ym.Hi[static_cast<std::size_t>(j)];
@@ -298,27 +328,39 @@ void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, 
       }
       if (xm.Identity) {
         // Shifted copy: destination bit p holds source bit p + d.
+        // Eight destination bytes at a time; the few bytes written past
+        // ob1 land in the row buffer's guard and are never combined.
         const int d = xm.SrcMin - x0;
-        for (int b = ob0; b <= ob1; ++b) {
+        for (int b = ob0; b <= ob1; b += 8) {
           const int q = 8 * b + d;  // >= -7
           const int qb = (q + 64) / 8 - 8;
           const int sh = q - 8 * qb;
-          const unsigned pair = (static_cast<unsigned>(tmp[qb]) << 8) | tmp[qb + 1];
-          o[b] = static_cast<std::uint8_t>(pair >> (8 - sh));
+          std::uint64_t w = LoadBigEndian64(tmp + qb);
+          if (sh) w = (w << sh) | (tmp[qb + 8] >> (8 - sh));
+          StoreBigEndian64(o + b, w);
         }
       } else {
-        std::memset(o + ob0, 0, static_cast<std::size_t>(ob1 - ob0 + 1));
-        for (int i = 0; i < xm.Count; ++i) {
-          const int sLo = xm.Lo[static_cast<std::size_t>(i)], sHi = xm.Hi[static_cast<std::size_t>(i)];
-          bool bit;
-          if (sHi - sLo == 1)
-            bit = (tmp[sLo >> 3] >> (7 - (sLo & 7))) & 1;
-          else if (op == TBitOp::Or)
-            bit = AnyOne(tmp, sLo, sHi);
-          else
-            bit = AllOnes(tmp, sLo, sHi);
-          if (bit) o[(x0 + i) >> 3] |= static_cast<std::uint8_t>(0x80 >> ((x0 + i) & 7));
+        for (int k = 1; k < levels; ++k) {
+          // Level k at bit s: level k-1 at s combined with level k-1 at
+          // s + 2^(k-1). Bytes whose window would leave the row are not
+          // needed by any range and are skipped.
+          const std::uint8_t* prev = level(k - 1);
+          std::uint8_t* cur = level(k);
+          const int shiftBytes = (1 << (k - 1)) >> 3, shiftBits = (1 << (k - 1)) & 7;
+          for (int b = 0; b < srcStride; ++b) {
+            const int qb = b + shiftBytes;
+            if (qb + 1 >= srcStride + kPad) break;
+            const auto shifted = static_cast<std::uint8_t>(
+                shiftBits ? (prev[qb] << shiftBits) | (prev[qb + 1] >> (8 - shiftBits)) : prev[qb]);
+            cur[b] = op == TBitOp::Or ? static_cast<std::uint8_t>(prev[b] | shifted)
+                                      : static_cast<std::uint8_t>(prev[b] & shifted);
+          }
         }
+        std::memset(o + ob0, 0, static_cast<std::size_t>(ob1 - ob0 + 1));
+        if (op == TBitOp::Or)
+          GatherBits<true>(levelData.data(), bit1.data(), bit2.data(), xm.Count, x0, o);
+        else
+          GatherBits<false>(levelData.data(), bit1.data(), bit2.data(), xm.Count, x0, o);
       }
       if (t0 == 1 && t1 == 0) {
         for (int b = ob0; b <= ob1; ++b) o[b] = static_cast<std::uint8_t>(~o[b]);
@@ -384,8 +426,8 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   if (xm.Count == 0) return;
   TAxisMap ym = MapAxis(dr.Top, dh, sr.Top, sh, image_.Height(), source.Height(), mode);
   if (ym.Count == 0) return;
-  if (xm.Identity && ym.Identity && mode != TStretchMode::smColorOnColor) {
-    // One source pixel per destination pixel: every mode is a plain copy.
+  if (dw == sw && dh == sh && mode != TStretchMode::smColorOnColor) {
+    // Unscaled: every mode is a plain copy.
     mode = TStretchMode::smColorOnColor;
     xm = MapAxis(dr.Left, dw, sr.Left, sw, image_.Width(), source.Width(), mode);
     ym = MapAxis(dr.Top, dh, sr.Top, sh, image_.Height(), source.Height(), mode);
@@ -399,7 +441,12 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   if (srcPalette) {
     const TPalette& pal = source.Palette();
     for (std::size_t i = 0; i < pal.size() && i < 256; ++i) colorOf[i] = RgbColor(pal[i].Red, pal[i].Green, pal[i].Blue);
-    for (int i = 0; i < (1 << sbpp); ++i) valueOf[static_cast<std::size_t>(i)] = ValueOf(colorOf[static_cast<std::size_t>(i)]);
+    // Between images with the same palette an index stays itself, even where
+    // the palette repeats a colour.
+    const bool samePalette = sbpp == dbpp && pal == image_.Palette();
+    for (int i = 0; i < (1 << sbpp); ++i)
+      valueOf[static_cast<std::size_t>(i)] =
+          samePalette ? static_cast<std::uint32_t>(i) : ValueOf(colorOf[static_cast<std::size_t>(i)]);
   }
 
   if (sbpp == 1 && dbpp == 1 && mode != TStretchMode::smHalftone) {
@@ -419,6 +466,20 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
     if (bitDomain) {
       BlitBilevel(image_, source, xm, ym, op, static_cast<int>(valueOf[0] & 1), static_cast<int>(valueOf[1] & 1),
                   CopyMode);
+      return;
+    }
+  }
+
+  if (mode == TStretchMode::smColorOnColor && xm.Identity && sbpp == dbpp && (dbpp == 8 || dbpp == 24)) {
+    // Same byte layout and every value maps to itself: whole row bytes.
+    bool same = true;
+    for (int i = 0; srcPalette && same && i < 256; ++i) same = valueOf[static_cast<std::size_t>(i)] == static_cast<std::uint32_t>(i);
+    if (same) {
+      const std::size_t bytes = static_cast<std::size_t>(dbpp / 8);
+      for (int j = 0; j < ym.Count; ++j)
+        CombineBytes(image_.ScanLine(ym.First + j) + bytes * static_cast<std::size_t>(xm.First),
+                     source.ScanLine(ym.Lo[static_cast<std::size_t>(j)]) + bytes * static_cast<std::size_t>(xm.SrcMin),
+                     bytes * static_cast<std::size_t>(xm.Count), CopyMode);
       return;
     }
   }
@@ -446,6 +507,55 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   std::vector<std::uint32_t> acc(static_cast<std::size_t>(source.Width()));
   std::vector<std::uint32_t> row(static_cast<std::size_t>(source.Width()));
   auto put = [&](int x, std::uint32_t c) { out.Put(x, destTrue ? c : static_cast<std::uint32_t>(image_.NearestPaletteIndex(c))); };
+
+  if (mode == TStretchMode::smHalftone && sbpp == 1) {
+    // Two colours only: the weighted sum of a channel is c1 * (total - z) +
+    // c0 * z, where z is the weight of the index-0 pixels. Those are the ink
+    // of a page and few, so whole bytes of paper are skipped.
+    const std::size_t n = static_cast<std::size_t>(source.Width());
+    std::vector<std::uint64_t> zeros(n);
+    const TColor32 c0 = colorOf[0], c1 = colorOf[1];
+    for (int j = 0; j < ym.Count; ++j) {
+      const int lo = ym.Lo[static_cast<std::size_t>(j)], hi = ym.Hi[static_cast<std::size_t>(j)];
+      const std::int64_t* wy = &ym.Weights[static_cast<std::size_t>(ym.WeightAt[static_cast<std::size_t>(j)])];
+      std::fill(zeros.begin() + cFrom, zeros.begin() + cTo, 0);
+      std::uint64_t wyTotal = 0;
+      for (int r = lo; r < hi; ++r) {
+        const auto w = static_cast<std::uint64_t>(wy[r - lo]);
+        wyTotal += w;
+        const std::uint8_t* srow = source.ScanLine(r);
+        for (int b = cFrom >> 3; b <= (cTo - 1) >> 3; ++b) {
+          unsigned ink = static_cast<std::uint8_t>(~srow[b]);
+          while (ink) {
+            const int bit = __builtin_clz(ink) - 24;
+            ink &= ~(0x80u >> bit);
+            const int k = 8 * b + bit;
+            if (k >= cFrom && k < cTo) zeros[static_cast<std::size_t>(k)] += w;
+          }
+        }
+      }
+      for (int i = 0; i < xm.Count; ++i) {
+        const int xlo = xm.Lo[static_cast<std::size_t>(i)], xhi = xm.Hi[static_cast<std::size_t>(i)];
+        const std::int64_t* wx = &xm.Weights[static_cast<std::size_t>(xm.WeightAt[static_cast<std::size_t>(i)])];
+        std::uint64_t z = 0, wxTotal = 0;
+        for (int k = xlo; k < xhi; ++k) {
+          const auto w = static_cast<std::uint64_t>(wx[k - xlo]);
+          wxTotal += w;
+          z += w * zeros[static_cast<std::size_t>(k)];
+        }
+        const std::uint64_t total = wxTotal * wyTotal;
+        auto channel = [&](int v0, int v1) {
+          return static_cast<int>((static_cast<std::uint64_t>(v1) * (total - z) + static_cast<std::uint64_t>(v0) * z +
+                                   total / 2) /
+                                  total);
+        };
+        put(x0 + i, RgbColor(channel(RedOf(c0), RedOf(c1)), channel(GreenOf(c0), GreenOf(c1)),
+                             channel(BlueOf(c0), BlueOf(c1))));
+      }
+      CombineRow(dbpp, image_.ScanLine(ym.First + j), out.Data(), x0, x1, CopyMode);
+    }
+    return;
+  }
 
   if (mode == TStretchMode::smHalftone) {
     const std::size_t n = static_cast<std::size_t>(source.Width());
@@ -606,7 +716,7 @@ void TCanvas::Line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64
   const std::int64_t db = xMajor ? ady : adx;
   // Only steps whose major coordinate can reach the image (with the pen's
   // width) are walked.
-  const std::int64_t margin = std::clamp(PenWidth, 1, 1 << 16);
+  const std::int64_t margin = std::clamp(PenWidth, 1, kMaxPenWidth);
   const std::int64_t extent = xMajor ? image_.Width() : image_.Height();
   std::int64_t iFrom = 0, iTo = n;
   if (sa > 0) {

@@ -105,7 +105,8 @@ class TCanvas {
   void MoveTo(int x, int y);
   // Line from the pen position to (x, y), excluding the end point; the pen
   // moves to (x, y). Pixels: along the longer axis every step, across it
-  // the exact position rounded half up. PenWidth > 1 stamps a square.
+  // the exact position rounded half up. PenWidth > 1 (at most 256) stamps a
+  // square of that size centred on each pixel.
   void LineTo(int x, int y);
   // Frame of r with the pen (one pixel inside r's edges).
   void FrameRect(const TRect& r);

@@ -1,3 +1,527 @@
-// Registration of the Pdf format; the graphic class comes with its reader
-// and writer.
-void RegisterPdfFormat() {}
+#include "image/PdfGraphic.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+#include "image/GraphicRegistry.h"
+#include "image/ImagingHooks.h"
+#include "image/TiffDecoder.h"
+#include "image/TiffEncoder.h"
+
+#if __has_include("image/TiffGraphic.h") && __has_include("image/JpegGraphic.h")
+#define VELTRAX_PDF_CODECS 1
+#include "image/JpegGraphic.h"
+#include "image/TiffGraphic.h"
+#endif
+#if __has_include("image/transforms/ImageFormatTransform.h")
+#define VELTRAX_PDF_FORMAT_TRANSFORM 1
+#include "image/transforms/ImageFormatTransform.h"
+#endif
+#if __has_include("image/transforms/RotateTransform.h")
+#define VELTRAX_PDF_ROTATE_TRANSFORM 1
+#include "image/transforms/RotateTransform.h"
+#endif
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+// Output is handed to the stream in blocks of about this size.
+constexpr std::size_t kFlushSize = std::size_t{1} << 20;
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+std::string LocalTimeStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+[[maybe_unused]] int RoundDpi(double value) {
+  if (!std::isfinite(value)) return 0;
+  return static_cast<int>(std::clamp(std::nearbyint(value), 0.0, 65535.0));
+}
+
+// Decodes page number (1-based) of a parsed document into out. False when
+// the page or its image cannot be located; decoder errors propagate.
+bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
+  if (!parser.Parsed() || number < 1 || number > parser.PageCount()) return false;
+  const TPDFParser::TPageRecord* record = parser.Page(number - 1);
+  if (!record) return false;
+  std::vector<std::uint8_t> data;
+  int compression = 0;
+  // The image is located; data that cannot be unpacked is an error of the
+  // page, as a decoder error would be.
+  if (!parser.PageImageData(*record, data, compression))
+    throw EImagingError(FormatMessage("The image data of page %d is damaged", number));
+
+#if VELTRAX_PDF_CODECS
+  std::unique_ptr<TDibGraphic> decoded;
+  if (compression == TPDFParser::pcJpeg) {
+    auto jpeg = std::make_unique<TJpegGraphic>();
+    TMemoryStream ms(std::move(data));
+    jpeg->LoadFromStream(ms);
+    decoded = std::move(jpeg);
+  } else {
+    TTiffEncoder wrapper;
+    wrapper.Width = static_cast<std::uint32_t>(record->Width);
+    wrapper.Height = static_cast<std::uint32_t>(record->Height);
+    wrapper.BitsPerPixel = record->BitsPerPixel;
+    wrapper.Compression = compression;
+    wrapper.T4Options = record->T4Options;
+    TMemoryStream ms;
+    wrapper.Encode(data.data(), static_cast<std::uint32_t>(data.size()), ms);
+    ms.SetPosition(0);
+    auto tiff = std::make_unique<TTiffGraphic>();
+    tiff->ImageToLoad = 1;
+    tiff->LoadFromStream(ms);
+    decoded = std::move(tiff);
+  }
+  if (decoded->Empty()) return false;
+  if (record->BlackIs1 && decoded->ImageFormat() == ifBlackWhite) {
+    // The data codes black as 1: the opposite of what the wrapper states.
+    for (int y = 0; y < decoded->Height(); ++y) {
+      std::uint8_t* row = decoded->ScanLine(y);
+      for (int i = 0; i < decoded->BytesPerScanLine(); ++i) row[i] = static_cast<std::uint8_t>(~row[i]);
+    }
+  }
+#if VELTRAX_PDF_ROTATE_TRANSFORM
+  if (record->Rotate != 0) {
+    TNBRotateTransform rotate;  // bit-level quarter turns for 1-bit pages
+    rotate.Angle = record->Rotate;
+    rotate.Apply(*decoded);
+  }
+#endif
+  // Resolution: image pixels over the MediaBox in inches.
+  int xDpi = RoundDpi(record->Width / ((record->MediaBox[2] - record->MediaBox[0]) / 72.0));
+  int yDpi = RoundDpi(record->Height / ((record->MediaBox[3] - record->MediaBox[1]) / 72.0));
+  if (xDpi < 1) xDpi = 1;
+  if (yDpi < 1) yDpi = 1;
+  if (record->Rotate == 90 || record->Rotate == 270) std::swap(xDpi, yDpi);
+  out.Assign(*decoded);
+  out.SetXDotsPerInch(xDpi);
+  out.SetYDotsPerInch(yDpi);
+  return true;
+#else
+  (void)out;
+  throw EImagingError("PDF image decoders are not available");
+#endif
+}
+
+const TGraphicClass kPdfClass{"TPdfGraphic", []() -> std::unique_ptr<TDibGraphic> { return std::make_unique<TPdfGraphic>(); }};
+
+}  // namespace
+
+// --- number and text formats --------------------------------------------------
+
+std::string FormatPdfNumber(double value) {
+  if (!std::isfinite(value)) return "0";
+  const long long scaled = std::llround(value * 10000.0);
+  const bool negative = scaled < 0;
+  const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(scaled)
+                                                : static_cast<unsigned long long>(scaled);
+  std::string text = std::to_string(magnitude / 10000);
+  unsigned long long fraction = magnitude % 10000;
+  if (fraction != 0) {
+    char digits[5];
+    std::snprintf(digits, sizeof digits, "%04llu", fraction);
+    std::string f(digits);
+    while (!f.empty() && f.back() == '0') f.pop_back();
+    text += "." + f;
+  }
+  return (negative && magnitude != 0 ? "-" : "") + text;
+}
+
+std::string EscapePdfString(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '(': out += "\\("; break;
+      case ')': out += "\\)"; break;
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+int PdfPoints(int pixels, int dpi) {
+  if (dpi <= 0) dpi = ImagingHooks().ScreenDpiX;
+  const double points = std::nearbyint(static_cast<double>(pixels) * 72.0 / dpi);
+  return std::max(1, static_cast<int>(std::min(points, 14400000.0)));
+}
+
+// --- writer ---------------------------------------------------------------------
+
+TPdfDocumentWriter::TPdfDocumentWriter(TStream& stream, int pageCount, bool onePageLayout)
+    : stream_(stream), pageCount_(pageCount), onePage_(onePageLayout) {
+  if (onePage_) pageCount_ = 1;
+  offsets_.assign(onePage_ ? 8 : static_cast<std::size_t>(4 + 4 * pageCount_), 0);
+}
+
+TPdfDocumentWriter::~TPdfDocumentWriter() = default;
+
+void TPdfDocumentWriter::Flush() {
+  if (!buffer_.empty()) {
+    stream_.Write(buffer_.data(), static_cast<std::int64_t>(buffer_.size()));
+    buffer_.clear();
+  }
+}
+
+void TPdfDocumentWriter::Line(const std::string& text) {
+  buffer_ += text;
+  buffer_ += kCrLf;
+  written_ += static_cast<std::int64_t>(text.size()) + 2;
+  if (buffer_.size() >= kFlushSize) Flush();
+}
+
+void TPdfDocumentWriter::Raw(const void* data, std::size_t size) {
+  Flush();
+  if (size > 0) stream_.Write(data, static_cast<std::int64_t>(size));
+  written_ += static_cast<std::int64_t>(size);
+}
+
+void TPdfDocumentWriter::StartObject(int number) {
+  offsets_[static_cast<std::size_t>(number)] = written_;
+  Line(Num(number) + " 0 obj");
+}
+
+void TPdfDocumentWriter::Begin() {
+  if (CreationDate.empty()) CreationDate = LocalTimeStamp();
+  static const char header[] = {'%', 'P', 'D', 'F', '-', '1', '.', '3', '\xFF', '\xFE', '\xFD'};
+  buffer_.append(header, sizeof header);
+  written_ += sizeof header;
+  Line("");
+
+  StartObject(1);
+  Line("<</Creator (TPdfGraphic)");
+  Line("/CreationDate (" + EscapePdfString("D:" + CreationDate) + ")");
+  Line("/Producer (Orvane Veltrax)");
+  Line("/Author ()");
+  Line("/Title ()");
+  Line("/Subject ()");
+  Line("/Keywords ()");
+  Line(">>");
+  Line("endobj");
+
+  StartObject(2);
+  Line("<</Type /Pages");
+  Line("/Kids [");
+  for (int p = 0; p < pageCount_; ++p) Line(Num(onePage_ ? 3 : 4 + 4 * p) + " 0 R");
+  Line("]");
+  Line("/Count " + Num(pageCount_));
+  Line(">>");
+  Line("endobj");
+}
+
+void TPdfDocumentWriter::AddPage(const TPdfPageImage& page) {
+  if (pagesAdded_ >= pageCount_) throw EImagingError("Too many pages for the PDF document");
+  const int p = pagesAdded_++;
+  const int pageObject = onePage_ ? 3 : 4 + 4 * p;
+  const int contentObject = onePage_ ? 6 : 5 + 4 * p;
+  const int resourcesObject = onePage_ ? 4 : 6 + 4 * p;
+  const int imageObject = onePage_ ? 7 : 7 + 4 * p;
+  const std::string w = FormatPdfNumber(page.PageWidth);
+  const std::string h = FormatPdfNumber(page.PageHeight);
+  const std::string imageName = "/Im" + Num(imageObject);
+
+  StartObject(pageObject);
+  Line("<</Type /Page");
+  Line("/Parent 2 0 R");
+  Line("/Resources " + Num(resourcesObject) + " 0 R");
+  Line("/Contents [" + Num(contentObject) + " 0 R]");
+  Line("/MediaBox [0 0 " + Num(page.PageWidth) + " " + Num(page.PageHeight) + "]");
+  Line(">>");
+  Line("endobj");
+
+  StartObject(resourcesObject);
+  Line("<< /XObject << " + imageName + " " + Num(imageObject) + " 0 R >>");
+  Line("/Font << >>");
+  Line(">>");
+  Line("endobj");
+
+  auto writeContent = [&] {
+    const std::string content = "q" + std::string(kCrLf) + "1 0 0 1 0 0 cm" + kCrLf + w + " 0 0 " + h +
+                                " 0 0 cm" + kCrLf + imageName + " Do" + kCrLf + "Q" + kCrLf;
+    StartObject(contentObject);
+    Line("<</Length " + Num(static_cast<std::int64_t>(content.size())));
+    Line(">>");
+    Line("stream");
+    buffer_ += content;
+    written_ += static_cast<std::int64_t>(content.size());
+    Line("");
+    Line("endstream");
+    Line("endobj");
+  };
+  auto writeImage = [&] {
+    StartObject(imageObject);
+    Line("<</Type /XObject");
+    Line("/Subtype /Image");
+    Line("/Name " + imageName);
+    Line("/Width " + Num(page.Width));
+    Line("/Height " + Num(page.Height));
+    if (page.Ccitt) {
+      Line("/BitsPerComponent 1");
+      Line("/ColorSpace /DeviceGray");
+    } else {
+      Line("/BitsPerComponent 8");
+      Line(page.Gray ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+    }
+    Line("/Length " + Num(static_cast<std::int64_t>(page.Data.size())));
+    if (page.Ccitt)
+      Line("/Filter [/CCITTFaxDecode] /DecodeParms[<< /Columns " + Num(page.Width) + " /Rows " +
+           Num(page.Height) + " /K -1 >>]");
+    else
+      Line("/Filter /DCTDecode");
+    Line(">>");
+    Line("stream");
+    Raw(page.Data.data(), page.Data.size());
+    Line("");
+    Line("endstream");
+    Line("endobj");
+  };
+  // The one-page layout writes the image before the content.
+  if (onePage_) {
+    writeImage();
+    writeContent();
+  } else {
+    writeContent();
+    writeImage();
+  }
+}
+
+void TPdfDocumentWriter::Finish() {
+  if (pagesAdded_ != pageCount_) throw EImagingError("The PDF document is missing pages");
+  const int catalog = onePage_ ? 5 : 3;
+  StartObject(catalog);
+  Line("<</Type /Catalog");
+  Line("/Pages 2 0 R");
+  Line("/PageLayout /SinglePage");
+  Line("/PageMode /UseNone");
+  Line(">>");
+  Line("endobj");
+
+  const std::int64_t xref = written_;
+  const std::size_t size = offsets_.size();
+  Line("xref");
+  Line("0 " + Num(static_cast<std::int64_t>(size)));
+  Line("0000000000 65535 f");
+  char entry[32];
+  for (std::size_t i = 1; i < size; ++i) {
+    std::snprintf(entry, sizeof entry, "%010lld 00000 n", static_cast<long long>(offsets_[i]));
+    Line(entry);
+  }
+  Line("trailer");
+  Line("<<");
+  Line("/Size " + Num(static_cast<std::int64_t>(size)));
+  Line("/Root " + Num(catalog) + " 0 R");
+  Line("/Info 1 0 R");
+  Line(">>");
+  Line("startxref");
+  Line(Num(xref));
+  Line("%%EOF");
+  Flush();
+}
+
+// --- TPdfGraphic -----------------------------------------------------------------
+
+TPdfGraphic::TPdfGraphic() = default;
+TPdfGraphic::~TPdfGraphic() = default;
+
+std::unique_ptr<TDibGraphic> TPdfGraphic::NewInstance() const { return std::make_unique<TPdfGraphic>(); }
+
+TPdfPageImage TPdfGraphic::EncodePage(const TDibGraphic& page) {
+  if (page.Empty()) throw EImagingError("Graphic is empty");
+  TPdfPageImage out;
+  out.Width = page.Width();
+  out.Height = page.Height();
+  out.PageWidth = PdfPoints(page.Width(), page.XDotsPerInch());
+  out.PageHeight = PdfPoints(page.Height(), page.YDotsPerInch());
+#if VELTRAX_PDF_CODECS
+  if (page.ImageFormat() == ifBlackWhite) {
+    // One Group 4 strip written by the TIFF writer, taken over unchanged.
+    TTiffGraphic tiff;
+    tiff.Assign(page);
+    tiff.SetCompression(tcCCITT4);
+    tiff.RowsPerStrip = static_cast<std::uint32_t>(page.Height());
+    TMemoryStream ms;
+    tiff.SaveToStream(ms);
+    TTiffDecoder decoder(ms.Memory(), static_cast<std::size_t>(ms.Size()));
+    decoder.ReadHeader();
+    decoder.ReadDirectory(0);
+    const std::uint64_t offset = decoder.TagValue(273);
+    const std::uint64_t count = decoder.TagValue(279);
+    if (offset + count > static_cast<std::uint64_t>(ms.Size())) throw EImagingError("TIFF strip lies outside the file");
+    out.Ccitt = true;
+    out.Data.assign(ms.Memory() + offset, ms.Memory() + offset + count);
+    return out;
+  }
+  TDibGraphic converted;
+  const TDibGraphic* source = &page;
+  const TImageFormat format = page.ImageFormat();
+  out.Gray = format == ifGray16 || format == ifGray256;
+  if (format == ifGray16 || format == ifColor16 || format == ifColor256) {
+#if VELTRAX_PDF_FORMAT_TRANSFORM
+    TImageFormatTransform convert;
+    convert.Format = format == ifGray16 ? ifGray256 : ifTrueColor;
+    convert.ApplyOnDest(page, converted);
+    source = &converted;
+#else
+    throw EImagingError("Image format conversion is not available");
+#endif
+  }
+  TJpegGraphic jpeg;
+  jpeg.Assign(*source);
+  TMemoryStream ms;
+  jpeg.SaveToStream(ms);
+  out.Data = std::move(ms.Bytes());
+  return out;
+#else
+  throw EImagingError("PDF image encoders are not available");
+#endif
+}
+
+void TPdfGraphic::SaveToStream(TStream& stream) {
+  TPdfPageImage image = EncodePage(*this);
+  Progress(0, 0, -1, 1);
+  TPdfDocumentWriter writer(stream, 1, true);
+  writer.Begin();
+  writer.AddPage(image);
+  writer.Finish();
+  Progress(1, 0, 0, 1);
+}
+
+bool TPdfGraphic::IsValidFormat(TStream& stream) {
+  const std::int64_t start = stream.Position();
+  char head[5] = {};
+  const std::int64_t n = stream.Read(head, 5);
+  stream.SetPosition(start);
+  return n == 5 && std::memcmp(head, "%PDF-", 5) == 0;
+}
+
+int TPdfGraphic::GetImageCount(TStream& stream) {
+  try {
+    return parser_.Parse(stream) ? parser_.PageCount() : 0;
+  } catch (...) {
+    parser_.Reset();
+    return 0;
+  }
+}
+
+void TPdfGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
+  try {
+    if (!parser_.Parse(stream)) return;
+  } catch (...) {
+    parser_.Reset();
+    return;
+  }
+  int last = Progress(0, 0, -1, 100);
+  if (imageNumber < 1 || imageNumber > parser_.PageCount()) return;
+  if (!DecodePage(parser_, imageNumber, *this)) return;
+  Progress(100, 0, last, 100);
+}
+
+void TPdfGraphic::LoadFromStream(TStream& stream) {
+  if (!LoadAllFrames) {
+    TDibGraphic::LoadFromStream(stream);
+    return;
+  }
+  const std::int64_t start = stream.Position();
+  const int count = GetImageCount(stream);
+  stream.SetPosition(start);
+  if (count == 1) {
+    TDibGraphic::LoadFromStream(stream);  // switches LoadAllFrames off
+    return;
+  }
+  // Every frame decoded from this graphic's parse instead of one parse per
+  // frame.
+  const bool animate = Animate;
+  Animate = false;
+  ClearFrames();
+  try {
+    for (int k = 1; k <= count; ++k) {
+      auto frame = NewInstance();
+      DecodePage(parser_, k, *frame);
+      AddFrame(std::move(frame));
+    }
+    SelectFrame(1);
+  } catch (...) {
+    Animate = animate;
+    throw;
+  }
+  Animate = animate;
+}
+
+void TPdfGraphic::AppendToStream(TStream& stream) {
+  TPdfPageImage self = EncodePage(*this);
+  TMemoryStream memory;
+  int count = 0;
+  if (stream.Size() > 0) {
+    stream.SetPosition(0);
+    count = GetImageCount(stream);
+    // Rewriting a file whose pages cannot be read would lose them.
+    if (count == 0) throw EImagingError("The PDF file cannot be read, so no page can be appended to it");
+  }
+  TPdfDocumentWriter writer(memory, count + 1, false);
+  writer.Begin();
+  int last = Progress(0, 0, -1, count);
+  for (int k = 1; k <= count; ++k) {
+    TPdfGraphic page;
+    if (!DecodePage(parser_, k, page))
+      throw EImagingError(FormatMessage("Page %d of the PDF file cannot be read", k));
+    writer.AddPage(EncodePage(page));
+    last = Progress(k, 0, last, count);
+  }
+  writer.AddPage(self);
+  writer.Finish();
+  // The target changes only now that the whole new document exists.
+  stream.SetPosition(0);
+  stream.Write(memory.Memory(), memory.Size());
+  stream.SetSize(memory.Size());
+  parser_.Reset();
+  Progress(100, 0, last, 100);
+}
+
+void TPdfGraphic::SaveFramesToPdfFile(const std::string& fileName) {
+  const int frames = FrameCount();
+  TFileStream file(fileName, TFileMode::fmCreate);
+  TPdfDocumentWriter writer(file, std::max(frames, 1), false);
+  writer.Begin();
+  if (frames == 0) {
+    writer.AddPage(EncodePage(*this));
+  } else {
+    int last = Progress(0, 0, -1, frames);
+    for (int k = 1; k <= frames; ++k) {
+      writer.AddPage(EncodePage(Frame(k)));
+      last = Progress(k, 0, last, frames);
+    }
+  }
+  writer.Finish();
+}
+
+void TPdfGraphic::SavePagesToPdfFile(TDibGraphic& workImage, const std::string& fileName, int pageCount,
+                                     const TGetPageEvent& getPage) {
+  if (pageCount < 1) throw EImagingError("A PDF file needs at least one page");
+  if (!getPage) throw EImagingError("No page source for the PDF file");
+  TFileStream file(fileName, TFileMode::fmCreate);
+  TPdfDocumentWriter writer(file, pageCount, false);
+  writer.Begin();
+  int last = Progress(0, 0, -1, pageCount);
+  for (int i = 0; i < pageCount; ++i) {
+    TDibGraphic* page = getPage(i);
+    if (!page) throw EImagingError(FormatMessage("Page %d of the PDF file is missing", i + 1));
+    workImage.Assign(*page);
+    writer.AddPage(EncodePage(workImage));
+    last = Progress(i + 1, 0, last, pageCount);
+  }
+  writer.Finish();
+}
+
+void RegisterPdfFormat() { RegisterFileFormat("PDF", "PDF file", &kPdfClass); }

@@ -135,6 +135,17 @@ TEST(Borders, CropKeepsTheRectangleFormatAndResolution) {
   EXPECT_EQ(wide.Width(), 11);
   EXPECT_EQ(wide.Height(), 7);
 
+  // A rectangle wholly outside the page is an error and keeps the page.
+  TDibGraphic outside;
+  outside.Assign(page);
+  try {
+    CropToRect(outside, TRect{40, 0, 50, 10});
+    ADD_FAILURE() << "no error";
+  } catch (const EImagingError& e) {
+    EXPECT_STREQ(e.what(), "Invalid crop parameters");
+  }
+  EXPECT_TRUE(SamePixels(outside, page));
+
   // Zero margins keep the page; a degenerate rectangle does nothing.
   for (TRect r : {TRect{0, 0, 31, 17}, TRect{4, 4, 4, 10}, TRect{4, 4, 10, 3}}) {
     TDibGraphic same;

@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "correction/Borders.h"
+#include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -100,6 +102,30 @@ TEST(StrokeWeight, FastPathsMatchPlainReference) {
       }
     }
   }
+}
+
+TEST(StrokeWeight, RealPageMatchesPlainReference) {
+  TTiffGraphic page;
+  page.LoadFromFile(SharedFile("testdata/bench/a4-feyn.tif"));
+  CropToRect(page, TRect{301, 500, 901, 820});
+  const std::vector<TRect> regions = {TRect{40, 30, 300, 200}};
+  for (int level : {0, 4}) {
+    TDibGraphic fast, slow;
+    fast.Assign(page);
+    slow.Assign(page);
+    DarkenStrokes(fast, level, regions, false);
+    ReferenceStrokes(slow, true, level, regions, false);
+    EXPECT_TRUE(SamePixels(fast, slow)) << "darken " << level;
+    if (level == 4) {
+      EXPECT_FALSE(SamePixels(fast, page)) << "the crop holds text";
+    }
+  }
+  TDibGraphic fast, slow;
+  fast.Assign(page);
+  slow.Assign(page);
+  LightenStrokes(fast, kNoRegions, false);
+  ReferenceStrokes(slow, false, 0, kNoRegions, false);
+  EXPECT_TRUE(SamePixels(fast, slow));
 }
 
 TEST(StrokeWeight, LightenLeavesRegularLatticeAndKeepsFrame) {
@@ -212,6 +238,17 @@ TEST(StrokeWeight, TrueColourShiftsLightnessOfDarkPixelsOnly) {
   EXPECT_NEAR(RedOf(darker), 149, 1);
   EXPECT_EQ(GreenOf(darker), 0);
   EXPECT_EQ(BlueOf(darker), 0);
+}
+
+TEST(StrokeWeight, RegionsOffThePageOrInsideOutChangeNothing) {
+  TDibGraphic image, original;
+  BlackPage(image, 20, 20);
+  original.Assign(image);
+  const std::vector<TRect> odd = {TRect{5, 5, INT32_MIN, 10}, TRect{30, 30, 50, 50},
+                                  TRect{INT32_MIN, INT32_MIN, INT32_MIN + 2, 3}, TRect{9, 9, 4, 4}};
+  LightenStrokes(image, odd, true);
+  DarkenStrokes(image, 8, odd, true);
+  EXPECT_TRUE(SamePixels(image, original));
 }
 
 TEST(StrokeWeight, GreyPagesAreLeftUnchanged) {

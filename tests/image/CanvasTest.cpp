@@ -47,6 +47,7 @@ void RefFillRect(TDibGraphic& g, const TRect& r, TColor32 brush, TCopyMode mode)
 void RefStretch(TDibGraphic& dest, const TRect& dr, const TDibGraphic& src, const TRect& sr, TStretchMode mode,
                 TCopyMode copyMode) {
   const std::int64_t dw = dr.Width(), dh = dr.Height(), sw = sr.Width(), sh = sr.Height();
+  if (dw == sw && dh == sh) mode = TStretchMode::smColorOnColor;  // unscaled: a plain copy
   for (int y = 0; y < dest.Height(); ++y) {
     for (int x = 0; x < dest.Width(); ++x) {
       if (!dr.Contains(x, y)) continue;
@@ -56,6 +57,13 @@ void RefStretch(TDibGraphic& dest, const TRect& dr, const TDibGraphic& src, cons
         const std::int64_t sx = sr.Left + (2 * i + 1) * sw / (2 * dw);
         const std::int64_t sy = sr.Top + (2 * j + 1) * sh / (2 * dh);
         if (sx < 0 || sy < 0 || sx >= src.Width() || sy >= src.Height()) continue;
+        if (src.ImageFormat() == dest.ImageFormat() && src.ImageFormat() != ifTrueColor &&
+            src.Palette() == dest.Palette()) {
+          // Same palette: the index itself, even where the palette repeats a colour.
+          PutCombined(dest, x, y, static_cast<std::uint32_t>(src.GetPixelIndex(static_cast<int>(sx), static_cast<int>(sy))),
+                      copyMode);
+          continue;
+        }
         c = src.GetPixel(static_cast<int>(sx), static_cast<int>(sy));
       } else if (mode == TStretchMode::smBlackOnWhite) {
         std::int64_t x0 = i * sw / dw, x1 = std::max((i + 1) * sw / dw, x0 + 1);
@@ -226,6 +234,8 @@ TEST(Canvas, StretchDrawMatchesReferenceForAllFormatsAndModes) {
       {"clip-all-edges", 40, 30, Rect(0, 0, 40, 30), Rect(-6, -4, 39, 26)},
       {"source-outside", 12, 10, Rect(-3, -2, 15, 13), Rect(0, 0, 33, 21)},
       {"off-image", 12, 10, Rect(0, 0, 12, 10), Rect(40, 0, 60, 10)},
+      {"one-column-left", 2, 3, Rect(0, 0, 2, 3), Rect(-2, -1, 1, 4)},
+      {"one-column-right", 3, 5, Rect(0, 0, 3, 5), Rect(32, 19, 34, 23)},
   };
   std::uint32_t seed = 100;
   for (const TFormatCase& sf : AllFormats())
@@ -309,6 +319,17 @@ TEST(Canvas, BlackOnWhiteShrinkKeepsThinLinesOnBilevelPage) {
   EXPECT_EQ(blackRows, 1);
 }
 
+TEST(Canvas, CopiesBetweenEqualPalettesKeepRepeatedColoursApart) {
+  // The 256-colour palette holds black several times (0, 16, 248..255).
+  TDibGraphic src, g;
+  src.NewImage(4, 1, ifColor256);
+  g.NewImage(4, 1, ifColor256);
+  const int indices[4] = {0, 16, 250, 255};
+  for (int x = 0; x < 4; ++x) src.SetPixelIndex(x, 0, indices[x]);
+  g.Canvas().Draw(0, 0, src);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(g.GetPixelIndex(x, 0), indices[x]);
+}
+
 TEST(Canvas, DrawingAnImageOntoItselfReadsTheOriginal) {
   TFormatCase bw{ifBlackWhite, "bw", {}};
   TDibGraphic g, expected, copy;
@@ -372,6 +393,17 @@ TEST(Canvas, LinesExcludeTheEndPointAndClip) {
   c.LineTo(4, 5);  // diagonal: one pixel per step
   for (int i = 0; i < 4; ++i) EXPECT_EQ(g.GetPixelIndex(i, 9 - i), 0);
   EXPECT_EQ(g.GetPixelIndex(4, 5), 1);
+
+  // A wide pen stamps a square centred on each pixel of the line.
+  TDibGraphic wide;
+  MakeWhitePage(wide, 10, 12);
+  wide.Canvas().PenColor = 0;
+  wide.Canvas().PenWidth = 3;
+  wide.Canvas().MoveTo(2, 8);
+  wide.Canvas().LineTo(5, 8);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(wide.GetPixelIndex(x, y), (x >= 1 && x <= 5 && y >= 7 && y <= 9) ? 0 : 1) << x << "," << y;
 
   // A long line reaching far outside draws exactly the part that a big
   // enough image would show.

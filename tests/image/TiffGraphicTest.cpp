@@ -408,6 +408,27 @@ TEST(TiffGraphic, OrientationThreeTurnsStripPagesOfEveryDepth) {
   }
 }
 
+TEST(TiffGraphic, WhiteIsZeroPagesOnTheRgbaRouteAreNotInvertedTwice) {
+  // libtiff's RGBA reader already applies white-is-zero; the page must come
+  // out as libtiff shows it, the negative of the stored samples.
+  TTiffGraphic g;
+  MakePage(g, ifGray256, 64, 32);
+  for (TTiffCompression c : {tcJPEG, tcLZW}) {
+    g.SetCompression(c);
+    auto bytes = SaveToBytes(g);
+    SetShortValue(bytes, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TTiffGraphic stored;
+    LoadFromBytes(stored, SaveToBytes(g));
+    TTiffGraphic back;
+    LoadFromBytes(back, bytes);
+    ASSERT_EQ(back.ImageFormat(), ifGray256);
+    int far = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 64; ++x) far += std::abs(back.GetPixelIndex(x, y) - (255 - stored.GetPixelIndex(x, y))) > 1;
+    EXPECT_EQ(far, 0) << TiffCompressionText(c);
+  }
+}
+
 TEST(TiffGraphic, MissingBitsPerSampleIsOnlyAcceptedForFaxPages) {
   TTiffGraphic g;
   MakePage(g, ifBlackWhite, 40, 20);

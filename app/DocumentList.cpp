@@ -1,0 +1,110 @@
+#include "app/DocumentList.h"
+
+#include <QFileInfo>
+
+namespace {
+
+class TEntryItem : public QListWidgetItem {
+ public:
+  explicit TEntryItem(const QString& path) : QListWidgetItem(path) {
+    setFlags(flags() | Qt::ItemIsUserCheckable);
+    setCheckState(Qt::Unchecked);
+    setToolTip(path);
+  }
+  bool operator<(const QListWidgetItem& other) const override {
+    const int c = QString::compare(text(), other.text(), Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : text() < other.text();
+  }
+};
+
+QString FolderOf(const QString& path) {
+  const int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+  return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+}  // namespace
+
+TDocumentList::TDocumentList(QWidget* parent) : QListWidget(parent) {
+  setObjectName("DocumentList");
+  setSortingEnabled(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setMouseTracking(true);
+}
+
+QString TDocumentList::Entry(int index) const {
+  const QListWidgetItem* it = item(index);
+  return it ? it->text() : QString();
+}
+
+QStringList TDocumentList::Entries() const {
+  QStringList list;
+  for (int i = 0; i < count(); ++i) list << item(i)->text();
+  return list;
+}
+
+void TDocumentList::SetCurrent(int index) {
+  if (index < 0 || index >= count()) {
+    setCurrentRow(-1);
+    return;
+  }
+  setCurrentRow(index);
+}
+
+QString TDocumentList::CurrentEntry() const { return Entry(currentRow()); }
+
+void TDocumentList::AddFiles(const QStringList& files) {
+  if (files.isEmpty()) return;
+  setUpdatesEnabled(false);
+  setSortingEnabled(false);
+  for (const QString& f : files) addItem(new TEntryItem(f));
+  setSortingEnabled(true);
+  sortItems(Qt::AscendingOrder);
+  setUpdatesEnabled(true);
+}
+
+bool TDocumentList::IsChecked(int index) const {
+  const QListWidgetItem* it = item(index);
+  return it && it->checkState() == Qt::Checked;
+}
+
+void TDocumentList::SetChecked(int index, bool checked) {
+  if (QListWidgetItem* it = item(index)) it->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+QStringList TDocumentList::CheckedEntries() const {
+  QStringList list;
+  for (int i = 0; i < count(); ++i)
+    if (IsChecked(i)) list << Entry(i);
+  return list;
+}
+
+void TDocumentList::CheckEntries(int tag) {
+  if (tag == 9) {
+    if (currentRow() < 0) return;
+    const QString folder = FolderOf(CurrentEntry());
+    for (int i = 0; i < count(); ++i) SetChecked(i, FolderOf(Entry(i)) == folder);
+    return;
+  }
+  for (int i = 0; i < count(); ++i) SetChecked(i, tag == 1);
+}
+
+void TDocumentList::RemoveCurrent() {
+  const int row = currentRow();
+  if (row >= 0) delete takeItem(row);
+}
+
+void TDocumentList::RemoveChecked() {
+  for (int i = count() - 1; i >= 0; --i)
+    if (IsChecked(i)) delete takeItem(i);
+}
+
+void TDocumentList::RemoveByPosition(int tag) {
+  if (tag == 30) {
+    clear();
+    return;
+  }
+  // Positions counted from 1: odd positions are even indices.
+  const int firstIndex = tag == 10 ? 0 : 1;
+  for (int i = count() - 1; i >= 0; --i)
+    if (i % 2 == firstIndex % 2) delete takeItem(i);
+}

@@ -1,0 +1,560 @@
+// Skew search and deskew; see DeskewTransform.h for the method.
+//
+// Speed: a path segment is a run of columns on one row, so its white count
+// is the difference of two prefix counts of that row. The search first turns
+// the page into a table of 64-bit words (most significant bit = leftmost
+// pixel) each paired with the number of white pixels before it on its row;
+// a prefix count at any column is then one table entry plus one popcount of
+// a masked word. The table is stored column of words by column of words, so
+// the inner loop, which walks the path starts of one candidate down the page
+// at a fixed column, reads memory at a short constant stride. Candidates are
+// independent and can be scored on several threads that only read the table.
+#include "correction/DeskewTransform.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <thread>
+
+#include "image/ImagingHooks.h"
+#include "image/transforms/ImageFormatTransform.h"
+#include "image/transforms/RotateTransform.h"
+
+namespace {
+
+// Nearest integer, halves to even.
+double RoundHalfEven(double v) {
+  const double f = std::floor(v);
+  const double diff = v - f;
+  if (diff > 0.5) return f + 1.0;
+  if (diff < 0.5) return f;
+  return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
+}
+
+// Clamps a rounded double into the int range (the plan's inputs are doubles
+// that a caller may set to anything).
+int ClampToInt(double v) {
+  if (!(v == v)) return 0;
+  if (v > 2147483647.0) return 2147483647;
+  if (v < -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(v);
+}
+
+struct TPrefixEntry {
+  std::uint64_t Bits;  // 64 pixels, leftmost in the most significant bit; bits past the width are 0
+  std::uint32_t Before;  // white pixels of the row left of this word
+  std::uint32_t Unused;
+};
+
+// Mask of the leftmost (x mod 64) pixels of a word.
+inline std::uint64_t LeftMask(int x) { return ~(~std::uint64_t{0} >> (x & 63)); }
+
+// The prefix-count table of a bilevel image, words column-major:
+// entry (word w, row y) at w * height + y, words 0 .. width / 64 (one more
+// than needed when the width is a multiple of 64, so that a count up to the
+// full width needs no special case).
+class TPrefixTable {
+ public:
+  TPrefixTable(const TDibGraphic& image, int threadCount)
+      : width_(image.Width()), height_(image.Height()), words_(image.Width() / 64 + 1) {
+    entries_ = std::make_unique_for_overwrite<TPrefixEntry[]>(static_cast<std::size_t>(words_) *
+                                                              static_cast<std::size_t>(height_));
+    RunParallel(threadCount, height_, [&](int first, int last) {
+      for (int y = first; y < last; ++y) FillRow(image, y);
+    });
+  }
+
+  int Height() const { return height_; }
+  const TPrefixEntry* Column(int x) const {
+    return entries_.get() + static_cast<std::size_t>(x >> 6) * static_cast<std::size_t>(height_);
+  }
+
+  // Runs body(first, last) over [0, count) split into up to threadCount parts.
+  template <typename Body>
+  static void RunParallel(int threadCount, int count, Body body) {
+    const int parts = std::max(1, std::min(threadCount, count / 64));
+    if (parts <= 1) {
+      body(0, count);
+      return;
+    }
+    std::vector<std::jthread> threads;
+    threads.reserve(static_cast<std::size_t>(parts - 1));
+    for (int p = 1; p < parts; ++p) {
+      const int first = static_cast<int>(static_cast<std::int64_t>(count) * p / parts);
+      const int last = static_cast<int>(static_cast<std::int64_t>(count) * (p + 1) / parts);
+      threads.emplace_back([=, &body] { body(first, last); });
+    }
+    body(0, static_cast<int>(static_cast<std::int64_t>(count) / parts));
+  }
+
+ private:
+  void FillRow(const TDibGraphic& image, int y) {
+    const std::uint8_t* row = image.ScanLine(y);
+    const int fullBytes = width_ / 8;
+    const int tailBits = width_ % 8;
+    const int rowBytes = fullBytes + (tailBits ? 1 : 0);
+    std::uint32_t before = 0;
+    TPrefixEntry* out = entries_.get() + y;
+    for (int w = 0; w < words_; ++w, out += height_) {
+      const int start = w * 8;
+      std::uint64_t bits = 0;
+      if (start + 8 <= rowBytes) {
+        std::uint64_t raw;
+        std::memcpy(&raw, row + start, 8);
+        bits = std::endian::native == std::endian::little ? __builtin_bswap64(raw) : raw;
+      } else {
+        for (int b = start; b < rowBytes; ++b)
+          bits |= static_cast<std::uint64_t>(row[b]) << (56 - 8 * (b - start));
+      }
+      // Pixels past the width (row padding) never count.
+      const int valid = width_ - w * 64;
+      if (valid < 64) bits &= valid <= 0 ? 0 : LeftMask(valid);
+      out->Bits = bits;
+      out->Before = before;
+      out->Unused = 0;
+      before += static_cast<std::uint32_t>(std::popcount(bits));
+    }
+  }
+
+  int width_;
+  int height_;
+  int words_;
+  std::unique_ptr<TPrefixEntry[]> entries_;
+};
+
+// White pixels of a row left of column x: the entry of x's word plus the
+// popcount of that word's leftmost x mod 64 pixels. Inlined into the two
+// kernels below, so the popcount becomes the hardware instruction where the
+// kernel is compiled for it and the compiler's portable code elsewhere.
+__attribute__((always_inline)) inline std::int32_t Prefix(const TPrefixEntry& entry,
+                                                          std::uint64_t mask) {
+  return static_cast<std::int32_t>(entry.Before) + __builtin_popcountll(entry.Bits & mask);
+}
+
+// White pixels of one segment [x0, x1) of a row; when both ends lie in one
+// word (chosen once per segment column, not per row) a single masked
+// popcount does.
+template <bool OneWord>
+__attribute__((always_inline)) inline std::int32_t SegmentCount(const TPrefixEntry* c0,
+                                                                const TPrefixEntry* c1,
+                                                                std::uint64_t m0,
+                                                                std::uint64_t m1,
+                                                                std::size_t off) {
+  if constexpr (OneWord)
+    return __builtin_popcountll(c0[off].Bits & m1 & ~m0);
+  else
+    return Prefix(c1[off], m1) - Prefix(c0[off], m0);
+}
+
+// One or two path segment columns at once (k and k + 1 when Two): the
+// segment ends of each column are fixed for all paths of a candidate, so
+// whether a segment lies inside one word is decided here, not per row.
+struct TSegmentColumn {
+  const TPrefixEntry* A0;
+  const TPrefixEntry* A1;
+  const TPrefixEntry* B0;
+  const TPrefixEntry* B1;
+  std::uint64_t MA0, MA1, MB0, MB1;
+};
+
+template <unsigned Shape, bool Two>
+__attribute__((always_inline)) inline void AddSegments(const TSegmentColumn& s,
+                                                       const TSegmentColumn& t, int band, int nb,
+                                                       std::int32_t* down, std::int32_t* up) {
+  std::size_t off = 0;
+  for (int i = 0; i < nb; ++i, off += static_cast<std::size_t>(band)) {
+    std::int32_t dn = SegmentCount<(Shape & 1) != 0>(s.A0, s.A1, s.MA0, s.MA1, off);
+    std::int32_t u = SegmentCount<(Shape & 2) != 0>(s.B0, s.B1, s.MB0, s.MB1, off);
+    if constexpr (Two) {
+      dn += SegmentCount<(Shape & 4) != 0>(t.A0, t.A1, t.MA0, t.MA1, off);
+      u += SegmentCount<(Shape & 8) != 0>(t.B0, t.B1, t.MB0, t.MB1, off);
+    }
+    down[i] += dn;
+    up[i] += u;
+  }
+}
+
+template <unsigned Shape, bool Two>
+__attribute__((always_inline)) inline void AddSegmentsDispatch(unsigned shape,
+                                                               const TSegmentColumn& s,
+                                                               const TSegmentColumn& t, int band,
+                                                               int nb, std::int32_t* down,
+                                                               std::int32_t* up) {
+  if constexpr (Shape < (Two ? 16u : 4u)) {
+    if (shape == Shape)
+      AddSegments<Shape, Two>(s, t, band, nb, down, up);
+    else
+      AddSegmentsDispatch<Shape + 1, Two>(shape, s, t, band, nb, down, up);
+  }
+}
+
+__attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTable& table,
+                                                                int width, int k, int seg,
+                                                                unsigned& shape, int shift) {
+  const int a0 = k * seg;
+  const int a1 = a0 + seg;
+  const int b0 = width - a1;
+  const int b1 = width - a0;
+  if ((a0 >> 6) == (a1 >> 6)) shape |= 1u << shift;
+  if ((b0 >> 6) == (b1 >> 6)) shape |= 2u << shift;
+  return {table.Column(a0) + k, table.Column(a1) + k, table.Column(b0) + k, table.Column(b1) + k,
+          LeftMask(a0),         LeftMask(a1),         LeftMask(b0),         LeftMask(b1)};
+}
+
+// Adds the white counts of the d + 1 path segments of every path to the two
+// profiles (down: columns k*seg .. k*seg+seg-1 on row start+k; up: the
+// mirrored columns). Profiles must be zeroed, nb entries each.
+__attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixTable& table,
+                                                                  int width, int d, int seg,
+                                                                  int band, int nb,
+                                                                  std::int32_t* down,
+                                                                  std::int32_t* up) {
+  int k = 0;
+  for (; k + 1 <= d; k += 2) {
+    unsigned shape = 0;
+    const TSegmentColumn s = MakeColumn(table, width, k, seg, shape, 0);
+    const TSegmentColumn t = MakeColumn(table, width, k + 1, seg, shape, 2);
+    AddSegmentsDispatch<0, true>(shape, s, t, band, nb, down, up);
+  }
+  if (k <= d) {
+    unsigned shape = 0;
+    const TSegmentColumn s = MakeColumn(table, width, k, seg, shape, 0);
+    AddSegmentsDispatch<0, false>(shape, s, s, band, nb, down, up);
+  }
+}
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define VELTRAX_POPCNT_DISPATCH 1
+// The same loop compiled for the popcount instruction; chosen at run time so
+// that the program still runs on processors without it.
+__attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& table, int width,
+                                                            int d, int seg, int band, int nb,
+                                                            std::int32_t* down,
+                                                            std::int32_t* up) {
+  AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
+}
+#endif
+
+void AccumulateProfilesPortable(const TPrefixTable& table, int width, int d, int seg, int band,
+                                int nb, std::int32_t* down, std::int32_t* up) {
+  AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
+}
+
+using TAccumulateFn = void (*)(const TPrefixTable&, int, int, int, int, int, std::int32_t*,
+                               std::int32_t*);
+
+TAccumulateFn ChooseAccumulate() {
+#ifdef VELTRAX_POPCNT_DISPATCH
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("popcnt")) return AccumulateProfilesHw;
+#endif
+  return AccumulateProfilesPortable;
+}
+
+// Sum of squared deviations from the integer mean; with invert, the entries
+// are first replaced by width minus the entry (ink instead of paper).
+std::int64_t ProfileScore(std::int32_t* profile, int nb, bool invert, int width) {
+  if (nb <= 0) return 0;
+  std::int64_t sum = 0;
+  for (int i = 0; i < nb; ++i) {
+    if (invert) profile[i] = width - profile[i];
+    sum += profile[i];
+  }
+  const std::int64_t mean = sum / nb;
+  std::int64_t score = 0;
+  for (int i = 0; i < nb; ++i) {
+    const std::int64_t dev = profile[i] - mean;
+    score += dev * dev;
+  }
+  return score;
+}
+
+int ResolveThreads(int threadCount) {
+  if (threadCount > 0) return threadCount;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
+}
+
+}  // namespace
+
+TSkewSearchPlan TDeskewTransform::Plan(int width, int yDotsPerInch) const {
+  TSkewSearchPlan plan;
+  const double maxAngle = MaxAngle;
+  if (!std::isfinite(maxAngle)) {
+    plan.MaxShift = -1;  // nothing to search
+  } else {
+    const double a = std::numbers::pi * maxAngle / 180.0;
+    plan.MaxShift = ClampToInt(RoundHalfEven(width * std::sin(a)));
+    // A maximum below 0.05 degrees would give a divisor of 0: every drift
+    // up to the limit is then a step of its own.
+    const int divisor = ClampToInt(RoundHalfEven(maxAngle * 10.0));
+    plan.Step = divisor != 0 ? plan.MaxShift / divisor : 0;
+  }
+  if (plan.Step < 1) plan.Step = 1;
+  const double dpi = static_cast<std::uint16_t>(yDotsPerInch);
+  plan.Band = std::max(2, ClampToInt(RoundHalfEven(dpi / 2.54 / 20.0)));
+  return plan;
+}
+
+std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGraphic& bilevel) const {
+  std::vector<TSkewCandidateScore> scores;
+  if (bilevel.Empty() || bilevel.ImageFormat() != ifBlackWhite) return scores;
+  const int width = bilevel.Width();
+  const int height = bilevel.Height();
+  const TSkewSearchPlan plan = Plan(width, bilevel.YDotsPerInch());
+  for (std::int64_t d = 0; d <= plan.MaxShift; d += plan.Step)
+    scores.push_back({static_cast<int>(d), 0, 0});
+  if (scores.empty()) return scores;
+
+  const TPalette& palette = bilevel.Palette();
+  const bool invert = !palette.empty() && palette[0].Red == 0 && palette[0].Green == 0 &&
+                      palette[0].Blue == 0;
+  const int threads = std::min(ResolveThreads(ThreadCount), static_cast<int>(scores.size()));
+  const TPrefixTable table(bilevel, threads);
+  static const TAccumulateFn accumulate = ChooseAccumulate();
+
+  const int band = plan.Band;
+  const int maxEntries = std::max(0, height / band);
+  // Costs grow with the drift, so hand out the largest drifts first.
+  std::atomic<int> next{0};
+  const int count = static_cast<int>(scores.size());
+  auto worker = [&](std::int32_t* down, std::int32_t* up) {
+    for (int n = next.fetch_add(1, std::memory_order_relaxed); n < count;
+         n = next.fetch_add(1, std::memory_order_relaxed)) {
+      TSkewCandidateScore& candidate = scores[static_cast<std::size_t>(count - 1 - n)];
+      const int d = candidate.Shift;
+      // Paths need d + 1 rows from their start: entries = (height - d) div band.
+      const int nb = height > d ? (height - d) / band : 0;
+      if (nb <= 0) continue;
+      const int seg = static_cast<int>(static_cast<std::int64_t>(width) / (static_cast<std::int64_t>(d) + 1));
+      std::fill(down, down + nb, 0);
+      std::fill(up, up + nb, 0);
+      accumulate(table, width, d, seg, band, nb, down, up);
+      candidate.ScoreDown = ProfileScore(down, nb, invert, width);
+      candidate.ScoreUp = ProfileScore(up, nb, invert, width);
+    }
+  };
+  // Profile buffers are made here so that no thread allocates.
+  std::vector<std::int32_t> buffers(static_cast<std::size_t>(threads) * 2 *
+                                    static_cast<std::size_t>(std::max(1, maxEntries)));
+  const std::size_t span = static_cast<std::size_t>(std::max(1, maxEntries));
+  {
+    std::vector<std::jthread> pool;
+    pool.reserve(static_cast<std::size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t) {
+      std::int32_t* base = buffers.data() + static_cast<std::size_t>(t) * 2 * span;
+      pool.emplace_back([&worker, base, span] { worker(base, base + span); });
+    }
+    worker(buffers.data(), buffers.data() + span);
+  }
+  return scores;
+}
+
+int TDeskewTransform::BestShift(const std::vector<TSkewCandidateScore>& scores) {
+  std::int64_t best = 0;
+  int bestShift = 0;
+  for (const TSkewCandidateScore& c : scores) {
+    if (c.ScoreDown > best) {
+      best = c.ScoreDown;
+      bestShift = -c.Shift;
+    }
+    if (c.ScoreUp > best) {
+      best = c.ScoreUp;
+      bestShift = c.Shift;
+    }
+  }
+  return bestShift;
+}
+
+double TDeskewTransform::ShiftToAngle(int shift, int width) {
+  if (shift == 0 || width <= 0) return 0.0;
+  const double t = static_cast<double>(shift) / width;
+  return std::atan(t / std::sqrt(1.0 - t * t)) * 180.0 / std::numbers::pi;
+}
+
+double TDeskewTransform::FindSkewAngle(const TDibGraphic& bilevel) const {
+  if (bilevel.Empty() || bilevel.ImageFormat() != ifBlackWhite) return 0.0;
+  return ShiftToAngle(BestShift(ScoreCandidates(bilevel)), bilevel.Width());
+}
+
+// ---------------------------------------------------------------------------
+// Measuring pages and parts of pages, and the deskew command.
+
+namespace {
+
+// Copies n bits from src (starting at bit srcBit, most significant bit of a
+// byte first) to dst at bit dstBit, leaving the other bits of dst as they
+// are. Reads and writes only bytes that hold copied bits.
+void CopyBits(std::uint8_t* dst, std::int64_t dstBit, const std::uint8_t* src, std::int64_t srcBit,
+              std::int64_t n) {
+  if (n <= 0) return;
+  if ((dstBit & 7) == 0 && (srcBit & 7) == 0) {
+    const std::int64_t whole = n >> 3;
+    std::memcpy(dst + (dstBit >> 3), src + (srcBit >> 3), static_cast<std::size_t>(whole));
+    dstBit += whole * 8;
+    srcBit += whole * 8;
+    n -= whole * 8;
+    if (n == 0) return;
+  }
+  while (n > 0) {
+    const int dOff = static_cast<int>(dstBit & 7);
+    const int take = static_cast<int>(std::min<std::int64_t>(8 - dOff, n));
+    const std::int64_t sByte = srcBit >> 3;
+    const int sOff = static_cast<int>(srcBit & 7);
+    unsigned window = static_cast<unsigned>(src[sByte]) << 8;
+    if (sOff + take > 8) window |= src[sByte + 1];
+    const unsigned value = (window >> (16 - sOff - take)) & ((1u << take) - 1u);
+    const unsigned mask = ((1u << take) - 1u) << (8 - dOff - take);
+    std::uint8_t& d = dst[dstBit >> 3];
+    d = static_cast<std::uint8_t>((d & ~mask) | ((value << (8 - dOff - take)) & mask));
+    dstBit += take;
+    srcBit += take;
+    n -= take;
+  }
+}
+
+// Copies source (whole) onto dest with its top-left at (x, y), clipped to
+// dest; both images have the same pixel format. Pixels are copied as they
+// are stored (palette indices or colours).
+void PasteImage(TDibGraphic& dest, const TDibGraphic& source, int x, int y) {
+  if (dest.Empty() || source.Empty() || dest.ImageFormat() != source.ImageFormat()) return;
+  const TRect clip = IntersectRect(Rect(x, y, x + source.Width(), y + source.Height()),
+                                   Rect(0, 0, dest.Width(), dest.Height()));
+  if (clip.IsEmpty()) return;
+  const int bpp = dest.BitCount();
+  const std::int64_t bits = static_cast<std::int64_t>(clip.Width()) * bpp;
+  for (int row = clip.Top; row < clip.Bottom; ++row)
+    CopyBits(dest.ScanLine(row), static_cast<std::int64_t>(clip.Left) * bpp, source.ScanLine(row - y),
+             static_cast<std::int64_t>(clip.Left - x) * bpp, bits);
+}
+
+// part <- the pixels of rect r of the page (r inside the page), with the
+// page's format, palette and resolution.
+void CopyPart(const TDibGraphic& page, const TRect& r, TDibGraphic& part) {
+  part.NewImage(r.Width(), r.Height(), page.ImageFormat(), &page.Palette(), page.XDotsPerInch(),
+                page.YDotsPerInch());
+  part.SetXPelsPerMeter(page.XPelsPerMeter());
+  part.SetYPelsPerMeter(page.YPelsPerMeter());
+  const int bpp = page.BitCount();
+  const std::int64_t bits = static_cast<std::int64_t>(r.Width()) * bpp;
+  for (int row = 0; row < r.Height(); ++row)
+    CopyBits(part.ScanLine(row), 0, page.ScanLine(r.Top + row), static_cast<std::int64_t>(r.Left) * bpp,
+             bits);
+}
+
+// Paints the whole image white (the nearest palette entry on palette images).
+void FillWhite(TDibGraphic& image) {
+  std::uint8_t fill = 0xFF;
+  if (image.ImageFormat() != ifTrueColor) {
+    const int index = image.NearestPaletteIndex(0xFFFFFF);
+    switch (image.BitCount()) {
+      case 1: fill = index ? 0xFF : 0x00; break;
+      case 4: fill = static_cast<std::uint8_t>(index * 0x11); break;
+      default: fill = static_cast<std::uint8_t>(index); break;
+    }
+  }
+  std::memset(image.Bits(), fill, image.ImageSize());
+}
+
+TRect PageRect(const TDibGraphic& page) { return Rect(0, 0, page.Width(), page.Height()); }
+
+}  // namespace
+
+float DetectSkewAngle(const TDibGraphic& page, TDibGraphic* scratch, int threadCount) {
+  if (page.Empty() || scratch == nullptr) return 0.0f;
+  TBusyCursor busy;
+  if (scratch != &page) scratch->Assign(page);
+  if (scratch->ImageFormat() != ifBlackWhite) {
+    // A plain nearest-colour mapping to black or white.
+    TImageFormatTransform toBilevel;
+    toBilevel.Format = ifBlackWhite;
+    toBilevel.OptimalPalette = false;
+    toBilevel.Dither = false;
+    toBilevel.Apply(*scratch);
+  }
+  TDeskewTransform search;
+  search.ThreadCount = threadCount;
+  return static_cast<float>(search.FindSkewAngle(*scratch));
+}
+
+float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn) {
+  if (work.Empty()) return 0.0f;
+  if (turn) {
+    TNBRotateTransform quarter;
+    quarter.Angle = 90.0;
+    quarter.Apply(work);
+  }
+  if (work.Height() < 100) {
+    // Too few rows for a profile: measure it on a larger white page.
+    TDibGraphic local;
+    TDibGraphic& copy = scratch != nullptr && scratch != &work ? *scratch : local;
+    copy.Assign(work);
+    work.NewImage(copy.Width() + 150, copy.Height() + 150, copy.ImageFormat(), &copy.Palette(),
+                  copy.XDotsPerInch(), copy.YDotsPerInch());
+    work.SetXPelsPerMeter(copy.XPelsPerMeter());
+    work.SetYPelsPerMeter(copy.YPelsPerMeter());
+    FillWhite(work);
+    PasteImage(work, copy, 0, 0);
+  }
+  return DetectSkewAngle(work, scratch);
+}
+
+float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
+                 bool verticalWriting, const TRect* selection) {
+  if (page.Empty()) return 0.0f;
+  float angle = 0.0f;
+  if (selection != nullptr) {
+    const TRect r = IntersectRect(NormalizeRect(*selection), PageRect(page));
+    if (r.IsEmpty())
+      work.Clear();
+    else
+      CopyPart(page, r, work);
+    angle = DetectRegionSkew(work, &undo, work.Height() > work.Width());
+  } else if (!verticalWriting) {
+    angle = DetectSkewAngle(page, &work);
+  } else {
+    work.Assign(page);
+    angle = DetectRegionSkew(work, &undo, true);
+  }
+  work.Clear();
+  undo.Assign(page);
+  if (angle != 0.0f) {
+    if (page.ImageFormat() != ifBlackWhite)
+      RotateImageKeep(page, &undo, !growSize, angle);
+    else
+      RotateBilevel(undo, page, growSize, angle);
+  }
+  return angle;
+}
+
+void DeskewRegions(TDibGraphic& page, TDibGraphic& scratch, std::vector<TRect>& regions) {
+  if (page.Empty()) return;
+  const bool bilevel = page.ImageFormat() == ifBlackWhite;
+  TDibGraphic work;
+  for (TRect& region : regions) {
+    const TRect r = IntersectRect(NormalizeRect(region), PageRect(page));
+    if (r.IsEmpty()) continue;
+    CopyPart(page, r, work);
+    const float angle = DetectRegionSkew(work, &scratch, work.Height() > work.Width());
+    // The measurement may have turned the part or put it on a larger page:
+    // rotate the part itself.
+    if (work.Width() != r.Width() || work.Height() != r.Height())
+      CopyPart(page, r, work);
+    if (angle == 0.0f) continue;
+    if (!bilevel) {
+      RotateImageKeep(work, &scratch, true, angle);
+      PasteImage(page, work, r.Left, r.Top);
+    } else {
+      RotateBilevel(work, scratch, true, angle);
+      region = NormalizeRect(region);
+      region.Left = r.Left - (scratch.Width() - r.Width()) / 2;
+      region.Top = r.Top - (scratch.Height() - r.Height()) / 2;
+      PasteImage(page, scratch, region.Left, region.Top);
+    }
+  }
+  scratch.Clear();
+}

@@ -1,0 +1,107 @@
+// Skew detection and deskew.
+//
+// Entry points:
+//   TDeskewTransform::FindSkewAngle  the skew search on a bilevel image
+//   DetectSkewAngle                  measure any page (colour pages on a bilevel copy)
+//   DetectRegionSkew                 measure a cut-out part, optionally turned by 90 degrees
+//   DeskewPage                       the deskew command: measure, then rotate the page back
+//   DeskewRegions                    deskew each fixed region on its own
+//
+// The method: text lines are dark runs along nearly horizontal paths. For a
+// candidate drift of d rows across the width, the width is cut into d + 1
+// segments and a path drops one row per segment; the number of white pixels
+// along paths that start every Band rows forms a profile. Paths that follow
+// the lines give a profile of sharp peaks and troughs, so the candidate whose
+// profile has the largest sum of squared deviations wins. Each drift is tried
+// in both directions (dropping to the right, and mirrored).
+//
+// Sign convention of every angle here: negative when the lines drop towards
+// the right of the page, positive when they rise towards the right. Rotating
+// the page by the measured angle (positive = clockwise on screen) levels it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "image/DibGraphic.h"
+#include "image/transforms/ImageTransform.h"
+
+// The search grid of a page: drifts d = 0, Step, 2 Step, ... while d <= MaxShift,
+// profile entries every Band rows.
+struct TSkewSearchPlan {
+  int MaxShift = 0;  // largest drift in rows across the width (may be < 0: no candidate)
+  int Step = 1;      // drift between neighbouring candidates, at least 1
+  int Band = 2;      // rows between the starts of two paths, at least 2
+  friend bool operator==(const TSkewSearchPlan&, const TSkewSearchPlan&) = default;
+};
+
+// Score of one candidate drift: the two profiles' sums of squared deviations
+// (0 when the candidate has no profile entries).
+struct TSkewCandidateScore {
+  int Shift = 0;
+  std::int64_t ScoreDown = 0;  // path dropping to the right (gives -Shift)
+  std::int64_t ScoreUp = 0;    // mirrored path (gives +Shift)
+};
+
+class TDeskewTransform : public TImageTransform {
+ public:
+  const char* ClassName() const override { return "TDeskewTransform"; }
+
+  // Largest tilt searched, in degrees, in either direction.
+  double MaxAngle = 5.0;
+  // Threads that search the candidates: 0 = one per core, 1 = the calling
+  // thread only. The result does not depend on it.
+  int ThreadCount = 0;
+
+  // Search grid for a page of this width and vertical resolution (dpi, taken
+  // as an unsigned 16-bit value).
+  TSkewSearchPlan Plan(int width, int yDotsPerInch) const;
+
+  // The skew search on a bilevel (ifBlackWhite) image. Returns degrees: arcsin
+  // of (best drift / width). An empty image, or one that is not bilevel,
+  // gives 0.
+  double FindSkewAngle(const TDibGraphic& bilevel) const;
+
+  // Every candidate's scores, in search order (for inspection and tests).
+  std::vector<TSkewCandidateScore> ScoreCandidates(const TDibGraphic& bilevel) const;
+
+  // Picks the winner among scores in search order: a score must be strictly
+  // greater than the best so far (down before up), so ties keep the earlier
+  // candidate. Returns the signed drift (negative: dropping to the right).
+  static int BestShift(const std::vector<TSkewCandidateScore>& scores);
+  // arcsin(shift / width) in degrees.
+  static double ShiftToAngle(int shift, int width);
+};
+
+// Measures the skew of a page: scratch becomes a copy of page (converted to
+// black and white by nearest colour when page is not bilevel) and is searched
+// with the default MaxAngle. Returns 0 for an empty page or when scratch is
+// null. The page itself is not changed. Shows the busy cursor.
+// threadCount as in TDeskewTransform::ThreadCount.
+float DetectSkewAngle(const TDibGraphic& page, TDibGraphic* scratch, int threadCount = 0);
+
+// Measures the skew of a cut-out part of a page. With turn set, work is first
+// turned 90 degrees clockwise in place (so that vertical text columns become
+// rows). A work image lower than 100 rows is measured on a white page 150
+// pixels wider and higher with the part at its top-left (scratch receives
+// the original part meanwhile). work keeps the turned / enlarged image.
+float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn);
+
+// The deskew command on a whole page.
+//   growSize:        rotate into the rotated bounding box instead of keeping the size
+//   verticalWriting: measure the page turned by 90 degrees (text in columns)
+//   selection:       when given (not null), the angle is measured inside that
+//                    rectangle of the page (turned when it is taller than wide)
+//                    and applied to the whole page
+// work is emptied; undo receives a copy of the page as it was. Returns the
+// angle the page was rotated by (0: page untouched).
+float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
+                 bool verticalWriting, const TRect* selection = nullptr);
+
+// Deskews each region of the page on its own, in list order. Each region is
+// measured in place (turned when taller than wide) and rotated by its own
+// angle. On a bilevel page the rotated region grows to its bounding box: the
+// region's Left and Top move up-left by half the growth and the rotated
+// image is copied onto the page there. Other pages rotate the region keeping
+// its size and paste it back at its corner. scratch is used as work space.
+void DeskewRegions(TDibGraphic& page, TDibGraphic& scratch, std::vector<TRect>& regions);
