@@ -161,7 +161,6 @@ std::vector<TStep> ParseSteps(const std::string& list) {
     const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const auto step = StepFromName(name);
     if (!step) UsageError("unknown step '" + name + "' (steps: deskew, specks, centre, borders, enlarge, reduce, paper, darken, lighten, fit, or none)");
-    if (!StepAvailable(*step)) UsageError("step not available in this build: " + name);
     steps.push_back(*step);
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -268,14 +267,6 @@ int RunHandOff() {
     return ExitFailures;
   }
   TBatchConfig config = BaseConfig();
-  for (const auto& [name, step] : StepNames()) {
-    (void)name;
-    if (std::string(DefaultSteps).find(StepName(step)) == std::string::npos) continue;
-    if (!StepAvailable(step)) {
-      std::fprintf(stderr, "pagemend: step not available in this build: %s\n", StepName(step));
-      return ExitFailures;
-    }
-  }
   config.Steps = ParseSteps(DefaultSteps);
   config.Jobs = DefaultJobs();
   std::vector<TBatchFile> files;
