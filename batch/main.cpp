@@ -269,6 +269,12 @@ int RunHandOff() {
   TBatchConfig config = BaseConfig();
   config.Steps = ParseSteps(DefaultSteps);
   config.Jobs = DefaultJobs();
+  // A save folder that is named but missing would make every output name
+  // fall back to its source; it is created instead, so the sources are not
+  // overwritten behind the operator's back.
+  QString saveProblem;
+  if (!list->SaveFolder.isEmpty() && !QFileInfo(list->SaveFolder).isDir() && !QDir().mkpath(list->SaveFolder))
+    saveProblem = "cannot create the save folder " + list->SaveFolder;
   std::vector<TBatchFile> files;
   std::set<std::string> seen;
   for (const QString& source : list->Files) {
@@ -277,6 +283,7 @@ int RunHandOff() {
     if (!seen.insert(Canonical(f.Source)).second) continue;
     f.Output = OutputFileName(source, list->SaveFolder, list->OpenFolder, list->OpenMode).toStdString();
     if (!QFileInfo::exists(source)) f.PresetError = "no such file";
+    else if (!saveProblem.isEmpty()) f.PresetError = saveProblem.toStdString();
     CheckWritable(f);
     files.push_back(std::move(f));
   }

@@ -311,8 +311,7 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
   const QString open = home_ + "/scans/";
   const QString a = Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", open + "day1");
   const QString b = Copy("testdata/tiff/gen-multipage-3p-g4.tif", open + "day2/late");
-  const QString save = home_ + "/done/";
-  QDir().mkpath(save);
+  const QString save = home_ + "/done/";  // missing: created, never a reason to overwrite the sources
   THandOffList list;
   list.Files = {a, b};
   list.SaveFolder = save;
@@ -339,6 +338,7 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   EXPECT_EQ(Pages(save + "day1/gen-feyn-g4-200dpi.tif"), 1);
   EXPECT_EQ(Pages(save + "day2/late/gen-multipage-3p-g4.tif"), 3);
+  EXPECT_EQ(Bytes(a), Bytes(QString::fromStdString(SharedFile("testdata/tiff/gen-feyn-g4-200dpi.tif"))));
 
   ASSERT_TRUE(desktop.waitForNewConnection(5000));
   QLocalSocket* socket = desktop.nextPendingConnection();
