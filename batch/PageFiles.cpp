@@ -26,19 +26,36 @@ TTiffCompression SaveCompression(int f, const TDibGraphic& page, TTiffCompressio
   }
 }
 
+// The TIFF reader's messages name only the step that failed; the library's
+// own diagnosis says why, so the operator learns what is wrong with the file.
+[[noreturn]] void RethrowWithReason(const TDibGraphic& graphic, const std::exception& e) {
+  const auto* tiff = dynamic_cast<const TTiffGraphic*>(&graphic);
+  if (tiff && !tiff->LastLibraryError().empty())
+    throw std::runtime_error(std::string(e.what()) + " (" + tiff->LastLibraryError() + ")");
+  throw std::runtime_error(e.what());
+}
+
 }  // namespace
 
 int CountPages(const std::string& fileName) {
   auto graphic = CreateGraphicForFile(fileName);
   TFileStream stream(fileName, TFileMode::fmOpenRead);
-  return graphic->GetImageCount(stream);
+  try {
+    return graphic->GetImageCount(stream);
+  } catch (const std::exception& e) {
+    RethrowWithReason(*graphic, e);
+  }
 }
 
 TCorrectedPage LoadPage(const std::string& fileName, int index) {
   TCorrectedPage result;
   result.Page = CreateGraphicForFile(fileName);
   result.Page->ImageToLoad = index + 1;
-  result.Page->LoadFromFile(fileName);
+  try {
+    result.Page->LoadFromFile(fileName);
+  } catch (const std::exception& e) {
+    RethrowWithReason(*result.Page, e);
+  }
   if (auto* tiff = dynamic_cast<TTiffGraphic*>(result.Page.get()))
     result.SourceCompression = static_cast<int>(tiff->Compression());
   return result;
