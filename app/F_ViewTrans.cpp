@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -24,7 +26,11 @@
 #include "app/AppTitle.h"
 #include "app/KeyboardMap.h"
 #include "app/NumberField.h"
+#include "app/StatusLine.h"
 #include "app/ViewTransMessage.h"
+#include "view/ImageScrollBox.h"
+#include "view/RubberbandMouseHandler.h"
+#include "view/ViewGeometry.h"
 
 namespace {
 
@@ -69,6 +75,21 @@ void SetToggleValue(TSettingsRecord& s, TCommand toggle, int value) {
   }
 }
 
+// Stored colours are 0x00BBGGRR; the views take 0x00RRGGBB.
+TColor32 FromStoredColor(int c) {
+  const auto v = static_cast<TColor32>(c);
+  return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+
+TZoomMode ZoomModeOf(int z) {
+  switch (z) {
+    case 20: return zmFitWidth;
+    case 30: return zmFitHeight;
+    case 40: return zmOriginalSize;
+    default: return zmFitToPage;
+  }
+}
+
 constexpr TCommand kToggles[] = {TCommand::ToggleInvert, TCommand::ToggleSmooth, TCommand::ToggleCrosshair,
                                  TCommand::ToggleGrid, TCommand::ToggleOutline, TCommand::ToggleFixed};
 
@@ -91,8 +112,23 @@ TFViewTrans::TFViewTrans(QWidget* parent) : QMainWindow(parent) {
   settings_ = LoadSettings();
   settings_.ClampMargins();
   ShowParameters();
-  // 7. Settings onto the controls.
+  // 7. Settings onto the controls; fixed areas into the source view.
+  std::vector<TRect> fixed;
+  LoadFixedAreas(fixed);
+  sourceView_->AddFixedAreas(fixed);
   ApplySettingsToControls();
+  connect(this, &TFViewTrans::DisplayOptionChanged, this, [this] {
+    ApplyDisplayOptions(sourceView_);
+    ApplyDisplayOptions(resultView_);
+    if (EditorView) ApplyDisplayOptions(EditorView);
+  });
+  connect(this, &TFViewTrans::ParametersChanged, this, [this] {
+    if (!settings_.oS) return;
+    for (TImageScrollBox* v : {sourceView_, resultView_, EditorView})
+      if (v) v->SetOutlineMargins(settings_.P1, settings_.P2, settings_.P3, settings_.P4);
+  });
+  ApplyDisplayOptions(sourceView_);
+  ApplyDisplayOptions(resultView_);
   // 8. The stored window position, when both coordinates are set.
   const QPoint position = LoadWindowPosition("FViewTrans");
   if (IsStoredPositionUsable(position)) move(position);
@@ -104,6 +140,107 @@ TFViewTrans::~TFViewTrans() {
   ReadParameters();
   SaveSettings(settings_);
   SaveWindowPosition("FViewTrans", x(), y());
+  SaveFixedAreas(sourceView_->FixedAreas());
+}
+
+// --- views ------------------------------------------------------------------
+
+void TFViewTrans::SetupView(TImageScrollBox* view) {
+  view->SetZoomMode(zmFitToPage);
+  view->SetAntiAliased(false);
+  // The view's own handler choice is none; a rubber band of its own serves it.
+  view->SetMouseMode(mmNone);
+  auto band = std::make_unique<TRubberbandMouseHandler>(view);
+  band->OnOutline = [this](TRubberbandMouseHandler* sender, TImageScrollBox* v, int count) {
+    if (OnOutlineFinished) OnOutlineFinished(sender, v, count);
+  };
+  view->SetMouseHandler(std::move(band));
+  view->OnImageMouseMove = [this](TImageScrollBox* sender, Qt::KeyboardModifiers, int x, int y) {
+    const TSize display = sender->DisplaySize();
+    const TDibGraphic& g = sender->Graphic();
+    if (display.Width <= 0 || display.Height <= 0) return;
+    SetStatusLine(sender, ScaleTrunc(x, g.Width(), display.Width), ScaleTrunc(y, g.Height(), display.Height));
+  };
+  view->OnImageMouseUp = [this](TImageScrollBox*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+    // A right-button release advances the mouse mode.
+    if (button == Qt::RightButton) Execute(TCommand::MouseCycle);
+  };
+  view->OnEndScroll = [this](TImageScrollBox*) { AlignScrollPositions(); };
+  view->viewport()->installEventFilter(this);
+}
+
+TRubberbandMouseHandler& TFViewTrans::Band(TImageScrollBox* view) const { return view->RubberbandHandler(); }
+
+TImageScrollBox* TFViewTrans::ActiveScrollBox() const {
+  if (EditorView) return EditorView;
+  return activeView_ == TActiveView::Result ? resultView_ : sourceView_;
+}
+
+void TFViewTrans::SetStatusLine(TImageScrollBox* view, int x, int y) {
+  QLabel* label = view == resultView_ ? captionResult_ : view == sourceView_ ? captionSource_ : nullptr;
+  if (!label) return;
+  TStatusLineData d;
+  d.X = x;
+  d.Y = y;
+  d.FileName = StatusFileName ? StatusFileName(view) : QString::fromStdString(view->FileName());
+  if (sourceView_->FrameCount() > 0) {
+    d.Frame = std::max(1, sourceView_->CurrentFrame());
+    d.FrameCount = sourceView_->FrameCount();
+  }
+  if (ListPosition) std::tie(d.EntryPosition, d.EntryCount) = ListPosition();
+  label->setText(FormatStatusLine(view->Graphic(), d));
+}
+
+void TFViewTrans::ApplyDisplayOptions(TImageScrollBox* view) {
+  view->SetInvert(settings_.I == 1);
+  view->SetAntiAliased(settings_.AL == 1);
+  view->SetGridColumns(settings_.GW);
+  view->SetGridRows(settings_.GH);
+  view->SetGridColor(FromStoredColor(settings_.GC));
+  view->SetShowGrid(settings_.GS == 1);
+  view->SetOutlineColor(FromStoredColor(settings_.oC));
+  view->SetOutlineMargins(settings_.P1, settings_.P2, settings_.P3, settings_.P4);
+  view->SetShowOutline(settings_.oS == 1);
+  view->SetFixedAreaColor(FromStoredColor(settings_.fC));
+  view->SetShowFixedAreas(settings_.fA == 1);
+  if (view != sourceView_ && view->FixedAreas() != sourceView_->FixedAreas()) {
+    view->ClearFixedAreas();
+    view->AddFixedAreas(sourceView_->FixedAreas());
+  }
+  Band(view).SetCrossHair(settings_.CL == 1);
+  view->SetZoomMode(ZoomModeOf(settings_.Z));
+}
+
+// The inactive view follows the active view's scroll positions.
+void TFViewTrans::AlignScrollPositions() {
+  TImageScrollBox* active = activeView_ == TActiveView::Result ? resultView_ : sourceView_;
+  TImageScrollBox* other = active == sourceView_ ? resultView_ : sourceView_;
+  other->SetHorzScrollPos(active->HorzScrollPos());
+  other->SetVertScrollPos(active->VertScrollPos());
+}
+
+void TFViewTrans::ApplyMouseModeCursor(TImageScrollBox* view) {
+  if (!view) return;
+  if (mouseMode_ == 20)
+    view->SetPageCursor(QCursor(QPixmap(":/cursors/outer")));
+  else if (mouseMode_ == 30)
+    view->SetPageCursor(QCursor(QPixmap(":/cursors/inner")));
+  else
+    view->SetPageCursor(QCursor(Qt::ArrowCursor));
+}
+
+// One wheel notch scrolls the active view by a page (sideways with Ctrl),
+// then the other view follows.
+bool TFViewTrans::WheelOverView(TImageScrollBox* view, QEvent* event) {
+  auto* wheel = static_cast<QWheelEvent*>(event);
+  TImageScrollBox* active = activeView_ == TActiveView::Result ? resultView_ : sourceView_;
+  if (view != active) return true;
+  const bool up = wheel->angleDelta().y() > 0;
+  const bool sideways = wheel->modifiers().testFlag(Qt::ControlModifier);
+  QScrollBar* bar = sideways ? view->horizontalScrollBar() : view->verticalScrollBar();
+  bar->triggerAction(up ? QAbstractSlider::SliderPageStepSub : QAbstractSlider::SliderPageStepAdd);
+  PostViewTransMessage(this, 30);
+  return true;
 }
 
 // --- panes ------------------------------------------------------------------
@@ -133,21 +270,17 @@ void TFViewTrans::BuildPanes() {
 
   // Caption bar: the source view's status line on the left, the result
   // view's in a right-aligned label.
-  auto* captionBar = new QWidget(rightArea_);
-  auto* captionLayout = new QHBoxLayout(captionBar);
-  captionLayout->setContentsMargins(0, 0, 0, 0);
-  captionLayout->setSpacing(2);
+  captionBar_ = new QWidget(rightArea_);
+  QWidget* captionBar = captionBar_;
+  captionBar->setFixedHeight(QFontMetrics(font()).height() + 4);
+  captionBar->installEventFilter(this);
   captionSource_ = new QLabel(captionBar);
   captionResult_ = new QLabel(captionBar);
   captionResult_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   for (QLabel* l : {captionSource_, captionResult_}) {
     l->setAutoFillBackground(true);
-    l->setMinimumWidth(10);
-    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     l->installEventFilter(this);
   }
-  captionLayout->addWidget(captionSource_, 1);
-  captionLayout->addWidget(captionResult_, 0);
   rightLayout->addWidget(captionBar);
 
   viewSplitter_ = new QSplitter(Qt::Horizontal, rightArea_);
@@ -159,8 +292,17 @@ void TFViewTrans::BuildPanes() {
     auto* l = new QVBoxLayout(pane);
     l->setContentsMargins(0, 0, 0, 0);
   }
+  sourceView_ = new TImageScrollBox(sourcePane_);
+  sourceView_->setObjectName("SourceView");
+  resultView_ = new TImageScrollBox(resultPane_);
+  resultView_->setObjectName("ResultView");
+  sourcePane_->layout()->addWidget(sourceView_);
+  resultPane_->layout()->addWidget(resultView_);
+  SetupView(sourceView_);
+  SetupView(resultView_);
   rightLayout->addWidget(viewSplitter_, 1);
   connect(viewSplitter_, &QSplitter::splitterMoved, this, [this] { KeepViewsHalved(); });
+  viewSplitter_->installEventFilter(this);
 
   mainSplitter_->setStretchFactor(0, 0);
   mainSplitter_->setStretchFactor(1, 1);
@@ -171,9 +313,13 @@ void TFViewTrans::BuildPanes() {
 }
 
 void TFViewTrans::BuildToolbars(QWidget* leftPanel, QWidget* rightArea) {
-  auto* leftBar = new QToolBar(leftPanel);
+  // The left panel's buttons sit in a plain row: a tool bar would fold the
+  // last of them into an overflow arrow in the narrow panel.
+  auto* leftBar = new QWidget(leftPanel);
   leftBar->setObjectName("LeftToolbar");
-  leftBar->setIconSize(QSize(16, 16));
+  auto* leftRow = new QHBoxLayout(leftBar);
+  leftRow->setContentsMargins(1, 1, 1, 1);
+  leftRow->setSpacing(0);
   auto* commandBar = new QToolBar(rightArea);
   commandBar->setObjectName("CommandToolbar");
   commandBar->setIconSize(QSize(24, 24));
@@ -185,15 +331,21 @@ void TFViewTrans::BuildToolbars(QWidget* leftPanel, QWidget* rightArea) {
   rightArea->layout()->addWidget(paramBar);
 
   for (const TToolButtonSpec& spec : ToolButtons()) {
-    QToolBar* bar = spec.Bar == TToolbar::Left ? leftBar : spec.Bar == TToolbar::Command ? commandBar : paramBar;
-    auto* button = new QToolButton(bar);
+    QToolBar* bar = spec.Bar == TToolbar::Command ? commandBar : paramBar;
+    auto* button = new QToolButton(spec.Bar == TToolbar::Left ? leftBar : static_cast<QWidget*>(bar));
     button->setIcon(CommandIcon(spec.Command));
     button->setToolTip(Utf8(spec.Hint));
     button->setAutoRaise(true);
     button->setCheckable(spec.Toggle);
     const TCommand command = spec.Command;
     connect(button, &QToolButton::clicked, this, [this, command] { Execute(command); });
-    bar->addWidget(button);
+    if (spec.Bar == TToolbar::Left) {
+      button->setIconSize(QSize(16, 16));
+      button->setFixedSize(22, 22);
+      leftRow->addWidget(button);
+    } else {
+      bar->addWidget(button);
+    }
     buttons_[command] = button;
   }
   // The semi-automatic correction button is present but hidden and disabled.
@@ -276,11 +428,17 @@ void TFViewTrans::resizeEvent(QResizeEvent* event) {
 // The source view takes half of the right area less 2 px; the right caption
 // label the source view's width less 2 px.
 void TFViewTrans::KeepViewsHalved() {
+  if (!viewSplitter_ || !captionBar_ || !captionSource_ || !captionResult_) return;
   const int total = viewSplitter_->width();
   const int sourceWidth = std::max(0, total / 2 - 2);
   QSignalBlocker block(viewSplitter_);
   viewSplitter_->setSizes({sourceWidth, std::max(0, total - sourceWidth - viewSplitter_->handleWidth())});
-  captionResult_->setFixedWidth(std::max(10, sourceWidth - 2));
+  // Caption bar: the result view's label at the right, as wide as the
+  // source view less 2 px; the source view's label takes the rest.
+  const int barWidth = captionBar_->width(), barHeight = captionBar_->height();
+  const int resultWidth = std::clamp(sourceWidth - 2, 0, barWidth);
+  captionResult_->setGeometry(barWidth - resultWidth, 0, resultWidth, barHeight);
+  captionSource_->setGeometry(0, 0, std::max(0, barWidth - resultWidth - 2), barHeight);
 }
 
 // --- commands -----------------------------------------------------------------
@@ -320,6 +478,10 @@ void TFViewTrans::customEvent(QEvent* event) {
     auto* message = static_cast<TViewTransMessage*>(event);
     if (message->WParam == 10) {
       Execute(TCommand::OpenFiles);
+    } else if (message->WParam == 20) {
+      ActiveScrollBox()->Redraw(false);
+    } else if (message->WParam == 30) {
+      AlignScrollPositions();
     } else if (auto it = messageHandlers_.find(message->WParam); it != messageHandlers_.end()) {
       it->second(message->LParam);
     }
@@ -422,6 +584,11 @@ void TFViewTrans::SetMouseMode(int mode) {
     buttons_[c]->setChecked(c == item);
     actions_[c]->setChecked(c == item);
   }
+  for (TImageScrollBox* v : {sourceView_, resultView_, EditorView}) {
+    if (!v) continue;
+    Band(v).RemoveSelection();
+    ApplyMouseModeCursor(v);
+  }
   emit MouseModeChanged(mode);
   // Nudge the pointer so the new cursor shows at once.
   const QPoint p = QCursor::pos();
@@ -455,6 +622,14 @@ void TFViewTrans::RefreshCaptions() {
 }
 
 bool TFViewTrans::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == viewSplitter_ || watched == captionBar_) && event->type() == QEvent::Resize) {
+    KeepViewsHalved();
+    return false;
+  }
+  if (event->type() == QEvent::Wheel) {
+    for (TImageScrollBox* v : {sourceView_, resultView_})
+      if (watched == v->viewport()) return WheelOverView(v, event);
+  }
   if (event->type() == QEvent::MouseButtonPress && (watched == captionSource_ || watched == captionResult_)) {
     SetActiveView(watched == captionSource_ ? TActiveView::Source : TActiveView::Result);
     return false;

@@ -24,8 +24,10 @@ class QStackedWidget;
 class QTabBar;
 class QToolBar;
 class QToolButton;
+class TImageScrollBox;
 class TKeyboardMap;
 class TNumberField;
+class TRubberbandMouseHandler;
 
 // Which view commands work on.
 enum class TActiveView { Source = 10, Result = 20 };
@@ -61,6 +63,32 @@ class TFViewTrans : public QMainWindow {
   void ShowParameters();
   // Takes the eight fields' values into the settings.
   void ReadParameters();
+
+  // --- views ------------------------------------------------------------------
+  TImageScrollBox* SourceView() const { return sourceView_; }
+  TImageScrollBox* ResultView() const { return resultView_; }
+  // The view commands work on: an open full-screen editor's, else the
+  // source or result view as the active view says.
+  TImageScrollBox* ActiveScrollBox() const;
+  TRubberbandMouseHandler& Band(TImageScrollBox* view) const;
+  TDibGraphic& UndoImage() { return undo_; }
+  TDibGraphic& ScratchImage() { return scratch_; }
+  // A full-screen editor's view while one is open (set by the editors).
+  TImageScrollBox* EditorView = nullptr;
+  // Navigation of the working list (-9 first, -1 previous, 0 reload, 1 next,
+  // 9 last, 10 the selected entry); set by the working-list module.
+  std::function<void(int)> Navigate;
+  // Finished free-form outlines of either view go here.
+  std::function<void(TRubberbandMouseHandler* band, TImageScrollBox* view, int pointCount)> OnOutlineFinished;
+
+  // Status line of a view for an image point; the file name, frame and
+  // list position come from the providers below.
+  void SetStatusLine(TImageScrollBox* view, int x, int y);
+  std::function<QString(TImageScrollBox* view)> StatusFileName;
+  std::function<std::pair<int, int>()> ListPosition;  // (current from 1, count)
+  // Applies the display options of the settings to a view.
+  void ApplyDisplayOptions(TImageScrollBox* view);
+  void AlignScrollPositions();
 
   // The two panes of the caption bar.
   QLabel* SourceCaption() const { return captionSource_; }
@@ -103,6 +131,9 @@ class TFViewTrans : public QMainWindow {
   void OnFieldChanged(int number);
   void InstallBuiltInHandlers();
   bool KeyMapAccepts() const;
+  void SetupView(TImageScrollBox* view);
+  void ApplyMouseModeCursor(TImageScrollBox* view);
+  bool WheelOverView(TImageScrollBox* view, QEvent* event);
 
   TSettingsRecord settings_;
   int mouseMode_ = 10;
@@ -119,8 +150,13 @@ class TFViewTrans : public QMainWindow {
   QStackedWidget* listStack_ = nullptr;
   QLabel* captionSource_ = nullptr;
   QLabel* captionResult_ = nullptr;
+  QWidget* captionBar_ = nullptr;
   QSplitter* viewSplitter_ = nullptr;
   QSplitter* mainSplitter_ = nullptr;
+  TImageScrollBox* sourceView_ = nullptr;
+  TImageScrollBox* resultView_ = nullptr;
+  TDibGraphic undo_;
+  TDibGraphic scratch_;
   QWidget* sourcePane_ = nullptr;
   QWidget* resultPane_ = nullptr;
   QWidget* rightArea_ = nullptr;

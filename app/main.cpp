@@ -4,6 +4,7 @@
 #include <QTranslator>
 
 #include "app/AppTitle.h"
+#include "app/CorrectionCommands.h"
 #include "app/F_ViewTrans.h"
 #include "app/QtImagingHooks.h"
 #include "app/SingleInstance.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
   InstallQtImagingHooks();
 
   TFViewTrans window;
+  InstallCorrectionCommands(window);
   window.show();
   return app.exec();
 }

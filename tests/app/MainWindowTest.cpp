@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QTabBar>
+#include <QSplitter>
+
+#include "view/ImageScrollBox.h"
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -248,7 +251,15 @@ TEST_F(WindowFixture, ZoomCycleAndToggles) {
 }
 
 TEST_F(WindowFixture, CaptionPressActivatesAView) {
+  window->resize(1270, 854);
+  QApplication::processEvents();
+  EXPECT_NEAR(window->SourceView()->width(), window->ViewSplitter()->width() / 2 - 2, 2)
+      << "the source view takes half of the right area less 2 px";
+  EXPECT_EQ(window->ResultCaption()->width(), window->SourceView()->width() - 2);
   EXPECT_EQ(window->ActiveView(), TActiveView::Source);
+  EXPECT_EQ(window->ResultCaption()->palette().color(QPalette::Window), window->palette().color(QPalette::Button));
+  EXPECT_EQ(window->SourceCaption()->palette().color(QPalette::Window), window->palette().color(QPalette::Highlight));
+  EXPECT_LT(window->SourceCaption()->width(), window->width() / 2 + 50);
   QTest::mouseClick(window->ResultCaption(), Qt::LeftButton);
   EXPECT_EQ(window->ActiveView(), TActiveView::Result);
   EXPECT_EQ(window->ResultCaption()->palette().color(QPalette::Window),
