@@ -319,7 +319,7 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
   list.OpenMode = 2;
   WriteHandOffList(list, ChildTemp() + "/veltrax.tmp");
   QLocalServer desktop;
-  ASSERT_TRUE(desktop.listen(ChildTemp() + "/Vel_Trax"));
+  ASSERT_TRUE(ListenForHandOffMessages(desktop, ChildTemp() + "/Vel_Trax"));
 
   // While another batch holds the lock, nothing is done.
   const QByteArray oldTmp = qgetenv("TMPDIR");
