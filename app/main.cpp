@@ -1,11 +1,9 @@
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app/AppTitle.h"
 #include "app/CorrectionCommands.h"
 #include "app/F_ViewTrans.h"
+#include "app/KoreanTranslation.h"
 #include "app/QtImagingHooks.h"
 #include "app/Saving.h"
 #include "app/SingleInstance.h"
@@ -19,11 +17,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
   QApplication::setApplicationDisplayName(QString());
-  // Qt's own Korean texts for the standard buttons.
-  QTranslator qtKorean;
-  if (qtKorean.load(QLocale(QLocale::Korean, QLocale::SouthKorea), "qtbase", "_",
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtKorean);
+  InstallKoreanTranslation();
   InstallQtImagingHooks();
 
   TFViewTrans window;

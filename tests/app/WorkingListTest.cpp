@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QTabBar>
 #include <QTemporaryDir>
 
 #include "app/AppMessage.h"
@@ -142,4 +143,23 @@ TEST_F(WorkingListFixture, RemovingAndResetting) {
   EXPECT_EQ(window->OpenMode(), 0);
   EXPECT_TRUE(SaveFolder().isEmpty());
   EXPECT_TRUE(Source()->Graphic().Empty());
+}
+
+TEST_F(WorkingListFixture, ThumbnailStripDrawsEveryEntryAndAClickLoadsIt) {
+  const QString a = Copy("testdata/tiff/real-phototest-none-1bit-200dpi.tif", "a.tif");
+  const QString b = Copy("testdata/tiff/gen-multipage-3p-g4.tif", "b.tif");
+  work->OpenFiles({a, b});
+  window->resize(1270, 854);
+  window->show();
+  window->ListTabs()->setCurrentIndex(1);
+  EXPECT_EQ(work->ThumbnailState(), 1);
+  const TDibGraphic& strip = work->Thumbnails()->Graphic();
+  ASSERT_FALSE(strip.Empty());
+  const int w = strip.Width();
+  EXPECT_EQ(strip.Height(), 2 * w + 18);
+  EXPECT_EQ(strip.GetPixel(2, 2), 0u) << "the strip is black";
+  EXPECT_NE(strip.GetPixel(9 + 5, w + 18 + 5), 0u) << "the second thumbnail is drawn at W + 18";
+  window->ListTabs()->setCurrentIndex(2);
+  EXPECT_EQ(work->ThumbnailState(), 1) << "no save folder, no result thumbnails";
+  window->ListTabs()->setCurrentIndex(0);
 }
