@@ -29,8 +29,9 @@ struct SavingFixture : ::testing::Test {
       messages << text;
       return 0;
     });
-    SetSaveFolder(QString());
     window = std::make_unique<TFViewTrans>();
+    // The store's default save folder is the home folder: tests start with none.
+    SetSaveFolder(QString());
     work = new TWorkingList(*window);
     saving = new TSaving(*window, *work);
     saving->AskSaveFolder = [this] { return saveFolderAnswer; };

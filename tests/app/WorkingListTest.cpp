@@ -28,8 +28,9 @@ struct WorkingListFixture : ::testing::Test {
       messages << text;
       return 0;
     });
-    SetSaveFolder(QString());
     window = std::make_unique<TFViewTrans>();
+    // The store's default save folder is the home folder: tests start with none.
+    SetSaveFolder(QString());
     work = new TWorkingList(*window);
   }
   void TearDown() override {
