@@ -148,3 +148,63 @@ TEST_F(SavingFixture, FolderModeCopiesTheTreeAndSavesTwoLevelsDown) {
   EXPECT_TRUE(QFileInfo::exists(saveFolderAnswer + "x/y/p.tif"));
   (void)src;
 }
+
+namespace {
+
+// A small file system of its own for fault injection; skipped where the
+// test may not mount one.
+struct TSmallFileSystem {
+  QString path;
+  bool mounted = false;
+  TSmallFileSystem(const QString& where, const char* size) : path(where) {
+    QDir().mkpath(path);
+    mounted = std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + path.toStdString() +
+                           "' 2>/dev/null").c_str()) == 0;
+  }
+  bool RemountReadOnly() {
+    return std::system(("mount -o remount,ro '" + path.toStdString() + "' 2>/dev/null").c_str()) == 0;
+  }
+  ~TSmallFileSystem() {
+    if (mounted) [[maybe_unused]] int r = std::system(("umount '" + path.toStdString() + "' 2>/dev/null").c_str());
+  }
+};
+
+QByteArray FileBytes(const QString& file) {
+  QFile f(file);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+}  // namespace
+
+TEST_F(SavingFixture, AFullDiskOrAReadOnlyFolderLeavesTheOriginalIntact) {
+  const QString shared = QString::fromStdString(SharedFile("testdata/tiff/gen-multipage-4p-mixed.tif"));
+  const qint64 size = QFileInfo(shared).size();
+  for (bool readOnly : {false, true}) {
+    // Room for the original and a little more, not for a second copy.
+    const std::string room = std::to_string(size + size / 4 + 8192);
+    TSmallFileSystem fs(QDir(dir.path()).filePath(readOnly ? "ro" : "full"), room.c_str());
+    if (!fs.mounted) GTEST_SKIP() << "no permission to mount a test file system";
+    const QString src = fs.path + "/scan.tif";
+    ASSERT_TRUE(QFile::copy(shared, src));
+    QFile(src).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray before = FileBytes(src);
+    work->List()->clear();
+    work->OpenFiles({src});
+    SetSaveFolder(QString());  // over the source
+    ASSERT_GE(window->SourceView()->FrameCount(), 2);
+    if (readOnly) ASSERT_TRUE(fs.RemountReadOnly());
+    TDibGraphic& page = window->SourceView()->Graphic();
+    std::fill(page.ScanLine(3), page.ScanLine(3) + page.BytesPerScanLine(), 0);
+    messages.clear();
+    window->Settings().F = 70;
+    window->Execute(TCommand::Save);
+    ASSERT_EQ(messages.size(), 1) << (readOnly ? "read-only" : "full");
+    EXPECT_NE(messages[0], QString::fromUtf8("마지막 이미지입니다.")) << "an error box, not a move on";
+    EXPECT_EQ(FileBytes(src), before) << "the original scan is untouched";
+    EXPECT_EQ(QDir(fs.path).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left";
+    work->List()->clear();
+    window->SourceView()->Clear();
+    window->ResultView()->Clear();
+  }
+}
