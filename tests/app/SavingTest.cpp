@@ -208,3 +208,20 @@ TEST_F(SavingFixture, AFullDiskOrAReadOnlyFolderLeavesTheOriginalIntact) {
     window->ResultView()->Clear();
   }
 }
+
+TEST_F(SavingFixture, EqualNamesFromTwoFoldersShareOneOutputInFileMode) {
+  const QString a = Copy("testdata/tiff/real-phototest-none-1bit-200dpi.tif", "one/p.tif");
+  const QString b = Copy("testdata/tiff/real-eurotext-none-1bit-300dpi.tif", "two/p.tif");
+  saveFolderAnswer = QDir(dir.path()).filePath("out") + "/";
+  QDir().mkpath(saveFolderAnswer);
+  work->OpenFiles({a, b});
+  window->Settings().F = 50;  // a bilevel page keeps its own compression
+  window->Execute(TCommand::Save);
+  window->Execute(TCommand::Save);
+  const QString out = saveFolderAnswer + "p.tif";
+  auto saved = Page(out, 1);
+  EXPECT_TRUE(SamePixels(*saved, *Page(b, 1))) << "the second entry wrote over the first";
+  // The result view's page was copied from the source view, so it holds the
+  // bilevel default, which F = 50 keeps (no JPEG for bilevel pages).
+  EXPECT_EQ(saved->Compression(), tcCCITT4);
+}
