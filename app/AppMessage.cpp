@@ -5,7 +5,17 @@
 
 #include "app/AppTitle.h"
 
+namespace {
+std::function<int(const QString&, int)>& Hook() {
+  static std::function<int(const QString&, int)> hook;
+  return hook;
+}
+}  // namespace
+
+void SetAppMessageHook(std::function<int(const QString& text, int kind)> hook) { Hook() = std::move(hook); }
+
 int ShowAppMessage(const QString& text, int kind) {
+  if (Hook()) return Hook()(text, kind);
   QMessageBox::Icon icon;
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   switch (kind) {

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 enum TAppMessageKind {
   amInformation = 0,  // OK
   amWarning = 1,      // OK
@@ -15,3 +17,7 @@ enum TAppMessageKind {
 // Returns the button pressed (QMessageBox::StandardButton), or -1 for an
 // unknown kind.
 int ShowAppMessage(const QString& text, int kind);
+
+// Replaces the message box (tests record the messages instead of showing
+// them); an empty function restores the box.
+void SetAppMessageHook(std::function<int(const QString& text, int kind)> hook);

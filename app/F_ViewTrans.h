@@ -75,6 +75,8 @@ class TFViewTrans : public QMainWindow {
   TDibGraphic& ScratchImage() { return scratch_; }
   // A full-screen editor's view while one is open (set by the editors).
   TImageScrollBox* EditorView = nullptr;
+  // The fixed area last selected with 4 / 5; -1 when none.
+  int FixedAreaCursor = -1;
   // Navigation of the working list (-9 first, -1 previous, 0 reload, 1 next,
   // 9 last, 10 the selected entry); set by the working-list module.
   std::function<void(int)> Navigate;

@@ -106,10 +106,30 @@ bool ParseHandOffMessage(const QByteArray& bytes, QString& openFolder, QString& 
   return true;
 }
 
-bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder, const QString& serverName,
+QString HandOffSocketName() {
+#ifdef Q_OS_LINUX
+  return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffServerName));
+#else
+  return QString::fromLatin1(HandOffServerName);
+#endif
+}
+
+bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName) {
+#ifdef Q_OS_LINUX
+  server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+#else
+  QLocalServer::removeServer(socketName);
+#endif
+  return server.listen(socketName);
+}
+
+bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder, const QString& socketName,
                         int timeoutMs) {
   QLocalSocket socket;
-  socket.connectToServer(serverName, QIODevice::WriteOnly);
+#ifdef Q_OS_LINUX
+  socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+#endif
+  socket.connectToServer(socketName, QIODevice::WriteOnly);
   if (!socket.waitForConnected(timeoutMs)) return false;
   const QByteArray bytes = HandOffMessage(openFolder, saveFolder);
   if (socket.write(bytes) != bytes.size()) return false;

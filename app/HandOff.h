@@ -8,10 +8,14 @@
 //  - the parameter text pagemend is started with;
 //  - the message "open folder|save folder" pagemend sends at the end to the
 //    desktop's local socket "Vel_Trax" (nothing happens when nobody
-//    listens).
+//    listens). On Linux the socket lives in the abstract namespace under
+//    the temporary folder's path plus "Vel_Trax": no file is created, so it
+//    cannot clash with the single-instance lock file of the same name in
+//    that folder, and each temporary folder (each user) has its own.
 #pragma once
 
 #include <QByteArray>
+#include <QLocalServer>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
@@ -65,8 +69,13 @@ bool IsBatchProgramRunning();
 // "open folder|save folder", and back (a trailing zero byte is tolerated).
 QByteArray HandOffMessage(const QString& openFolder, const QString& saveFolder);
 bool ParseHandOffMessage(const QByteArray& bytes, QString& openFolder, QString& saveFolder);
+// The name both ends use for the local socket.
+QString HandOffSocketName();
+// The desktop's end: listens on the hand-off socket (a stale socket of a
+// crashed desktop is replaced). Read each connection to its end and give
+// the bytes to ParseHandOffMessage.
+bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName = HandOffSocketName());
 // Sends the message to the desktop's local socket. Returns false when no
 // desktop listens (or it does not take the message within the timeout).
 bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder,
-                        const QString& serverName = QString::fromLatin1(HandOffServerName),
-                        int timeoutMs = 2000);
+                        const QString& socketName = HandOffSocketName(), int timeoutMs = 2000);

@@ -1,13 +1,13 @@
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app/AppTitle.h"
 #include "app/CorrectionCommands.h"
 #include "app/F_ViewTrans.h"
+#include "app/KoreanTranslation.h"
 #include "app/QtImagingHooks.h"
+#include "app/Saving.h"
 #include "app/SingleInstance.h"
+#include "app/WorkingList.h"
 
 int main(int argc, char* argv[]) {
   // A second start ends silently: no window, no message.
@@ -17,14 +17,12 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
   QApplication::setApplicationDisplayName(QString());
-  // Qt's own Korean texts for the standard buttons.
-  QTranslator qtKorean;
-  if (qtKorean.load(QLocale(QLocale::Korean, QLocale::SouthKorea), "qtbase", "_",
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtKorean);
+  InstallKoreanTranslation();
   InstallQtImagingHooks();
 
   TFViewTrans window;
+  auto* workingList = new TWorkingList(window);  // owned by the window
+  new TSaving(window, *workingList);              // owned by the window
   InstallCorrectionCommands(window);
   window.show();
   return app.exec();

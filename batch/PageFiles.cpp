@@ -1,26 +1,16 @@
 #include "batch/PageFiles.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "image/GraphicRegistry.h"
-#include "image/Stream.h"
-
-#if __has_include("image/TiffGraphic.h")
-#include "image/TiffGraphic.h"
-#define VELTRAX_HAVE_TIFF 1
-#endif
-#if __has_include("image/JpegGraphic.h")
 #include "image/JpegGraphic.h"
-#define VELTRAX_HAVE_JPEG 1
-#endif
-#if __has_include("image/PdfGraphic.h")
 #include "image/PdfGraphic.h"
-#define VELTRAX_HAVE_PDF 1
-#endif
+#include "image/Stream.h"
+#include "image/TiffGraphic.h"
 
 namespace {
 
-#ifdef VELTRAX_HAVE_TIFF
 // The save compression for a page: F = 10 keeps the page's own, 50 is JPEG
 // for pages that are not bilevel (bilevel pages keep their own), the others
 // are fixed.
@@ -35,65 +25,56 @@ TTiffCompression SaveCompression(int f, const TDibGraphic& page, TTiffCompressio
     default: return own;
   }
 }
-#endif
+
+// The TIFF reader's messages name only the step that failed; the library's
+// own diagnosis says why, so the operator learns what is wrong with the file.
+[[noreturn]] void RethrowWithReason(const TDibGraphic& graphic, const std::exception& e) {
+  const auto* tiff = dynamic_cast<const TTiffGraphic*>(&graphic);
+  if (tiff && !tiff->LastLibraryError().empty())
+    throw std::runtime_error(std::string(e.what()) + " (" + tiff->LastLibraryError() + ")");
+  throw std::runtime_error(e.what());
+}
 
 }  // namespace
 
 int CountPages(const std::string& fileName) {
   auto graphic = CreateGraphicForFile(fileName);
   TFileStream stream(fileName, TFileMode::fmOpenRead);
-  return graphic->GetImageCount(stream);
+  try {
+    return graphic->GetImageCount(stream);
+  } catch (const std::exception& e) {
+    RethrowWithReason(*graphic, e);
+  }
 }
 
 TCorrectedPage LoadPage(const std::string& fileName, int index) {
   TCorrectedPage result;
   result.Page = CreateGraphicForFile(fileName);
   result.Page->ImageToLoad = index + 1;
-  result.Page->LoadFromFile(fileName);
-#ifdef VELTRAX_HAVE_TIFF
+  try {
+    result.Page->LoadFromFile(fileName);
+  } catch (const std::exception& e) {
+    RethrowWithReason(*result.Page, e);
+  }
   if (auto* tiff = dynamic_cast<TTiffGraphic*>(result.Page.get()))
     result.SourceCompression = static_cast<int>(tiff->Compression());
-#endif
   return result;
 }
 
 bool CanWriteFileType(const std::string& fileName, std::string* reason) {
-  auto fail = [reason](const char* text) {
-    if (reason) *reason = text;
-    return false;
-  };
-  if (IsTiffFile(QString::fromStdString(fileName))) {
-#ifdef VELTRAX_HAVE_TIFF
-    return true;
-#else
-    return fail("TIFF files are not supported by this build");
-#endif
-  }
-  if (IsJpegFile(QString::fromStdString(fileName))) {
-#ifdef VELTRAX_HAVE_JPEG
-    return true;
-#else
-    return fail("JPEG files are not supported by this build");
-#endif
-  }
-  if (IsPdfFile(QString::fromStdString(fileName))) {
-#ifdef VELTRAX_HAVE_PDF
-    return true;
-#else
-    return fail("PDF files are not supported by this build");
-#endif
-  }
-  return fail("not a TIFF, PDF or JPEG file");
+  const QString name = QString::fromStdString(fileName);
+  if (IsImageFile(name)) return true;
+  if (reason) *reason = "not a TIFF, PDF or JPEG file";
+  return false;
 }
 
-void WritePages([[maybe_unused]] const std::string& fileName, const std::string& typeName, int pageCount,
-                [[maybe_unused]] const TSettingsRecord& settings,
-                [[maybe_unused]] const std::function<TCorrectedPage&(int)>& getPage) {
-  [[maybe_unused]] const QString type = QString::fromStdString(typeName);
+void WritePages(const std::string& fileName, const std::string& typeName, int pageCount,
+                const TSettingsRecord& settings,
+                const std::function<TCorrectedPage&(int)>& getPage) {
+  const QString type = QString::fromStdString(typeName);
   if (pageCount < 1) throw std::runtime_error("the file has no pages");
   std::string reason;
   if (!CanWriteFileType(typeName, &reason)) throw std::runtime_error(reason);
-#ifdef VELTRAX_HAVE_TIFF
   if (IsTiffFile(type)) {
     for (int i = 0; i < pageCount; ++i) {
       TCorrectedPage& item = getPage(i);
@@ -109,8 +90,6 @@ void WritePages([[maybe_unused]] const std::string& fileName, const std::string&
     }
     return;
   }
-#endif
-#ifdef VELTRAX_HAVE_JPEG
   if (IsJpegFile(type)) {
     TCorrectedPage& item = getPage(0);
     auto* jpeg = dynamic_cast<TJpegGraphic*>(item.Page.get());
@@ -119,8 +98,6 @@ void WritePages([[maybe_unused]] const std::string& fileName, const std::string&
     jpeg->SaveToFile(fileName);
     return;
   }
-#endif
-#ifdef VELTRAX_HAVE_PDF
   if (IsPdfFile(type)) {
     TPdfGraphic writer;
     TDibGraphic work;
@@ -128,6 +105,5 @@ void WritePages([[maybe_unused]] const std::string& fileName, const std::string&
                               [&](int i) -> TDibGraphic* { return getPage(i).Page.get(); });
     return;
   }
-#endif
   throw std::runtime_error("this file type cannot be written");
 }

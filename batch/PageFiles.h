@@ -21,7 +21,7 @@ int CountPages(const std::string& fileName);
 // Reads page index (0-based) of a file into a new graphic of the file's type.
 TCorrectedPage LoadPage(const std::string& fileName, int index);
 
-// Whether files of this name can be written by this build.
+// Whether files of this name can be written (TIFF, PDF or JPEG).
 bool CanWriteFileType(const std::string& fileName, std::string* reason);
 
 // Writes pageCount pages to fileName (a new file) in the format of

@@ -4,17 +4,12 @@
 #include <stdexcept>
 
 #include "correction/Borders.h"
+#include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
 #include "correction/PagePlacement.h"
 #include "correction/SpeckRemoval.h"
 #include "correction/StrokeWeight.h"
 
-// The deskew routine joins the build with its module; until then the step
-// reports itself unavailable instead of pretending to run.
-#if __has_include("correction/DeskewTransform.h")
-#include "correction/DeskewTransform.h"
-#define VELTRAX_HAVE_DESKEW 1
-#endif
 
 namespace {
 
@@ -24,13 +19,9 @@ std::string Format(const char* format, auto... args) {
   return buffer;
 }
 
-[[maybe_unused]] std::string RectText(const TRect& r) { return Format("%d,%d,%d,%d", r.Left, r.Top, r.Right, r.Bottom); }
+std::string RectText(const TRect& r) { return Format("%d,%d,%d,%d", r.Left, r.Top, r.Right, r.Bottom); }
 
-[[noreturn]] void NotAvailable(TStep step) {
-  throw std::runtime_error(std::string("step not available: ") + StepName(step));
-}
-
-[[maybe_unused]] TRect MarginRect(const TDibGraphic& page, const TSettingsRecord& s) {
+TRect MarginRect(const TDibGraphic& page, const TSettingsRecord& s) {
   TRect rect;
   MarginsToRect(page, s.P2, s.P4, rect, s.P3, s.P1);
   return rect;
@@ -38,7 +29,7 @@ std::string Format(const char* format, auto... args) {
 
 // The number of groups speck removal erases: boxes no larger than the
 // limits that do not lie wholly inside a fixed area.
-[[maybe_unused]] int CountSpecks(TDibGraphic& page, const TSettingsRecord& s, const std::vector<TRect>& areas) {
+int CountSpecks(TDibGraphic& page, const TSettingsRecord& s, const std::vector<TRect>& areas) {
   TNoiseData noise(page, s.J);
   noise.FindComponents();
   int count = 0;
@@ -79,29 +70,15 @@ const char* StepName(TStep step) {
   return "?";
 }
 
-bool StepAvailable(TStep step) {
-#ifdef VELTRAX_HAVE_DESKEW
-  (void)step;
-  return true;
-#else
-  return step != TStep::Deskew;
-#endif
-}
-
 std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
-  [[maybe_unused]] const TSettingsRecord& s = *ctx.Settings;
-  [[maybe_unused]] const std::vector<TRect>& areas = *ctx.FixedAreas;
-  if (!StepAvailable(step)) NotAvailable(step);
+  const TSettingsRecord& s = *ctx.Settings;
+  const std::vector<TRect>& areas = *ctx.FixedAreas;
   if (page.Empty()) return ctx.Measure ? std::string("empty page") : std::string();
   switch (step) {
     case TStep::Deskew: {
-#ifdef VELTRAX_HAVE_DESKEW
       const float angle = DeskewPage(page, ctx.Work, ctx.Undo, s.K == 20, s.D == 200, nullptr);
       ctx.Undo.Clear();
       return ctx.Measure ? Format("angle=%.4f", static_cast<double>(angle)) : std::string();
-#else
-      NotAvailable(step);
-#endif
     }
     case TStep::Specks: {
       const int count = ctx.Measure ? CountSpecks(page, s, areas) : 0;

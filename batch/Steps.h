@@ -17,8 +17,6 @@ enum class TStep { Deskew, Specks, Centre, Borders, Enlarge, Reduce, Paper, Dark
 const std::vector<std::pair<const char*, TStep>>& StepNames();
 std::optional<TStep> StepFromName(const std::string& name);
 const char* StepName(TStep step);
-// False when the routine of a step is not part of this build.
-bool StepAvailable(TStep step);
 
 // Work space one worker reuses from page to page.
 struct TStepContext {

@@ -161,7 +161,6 @@ std::vector<TStep> ParseSteps(const std::string& list) {
     const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const auto step = StepFromName(name);
     if (!step) UsageError("unknown step '" + name + "' (steps: deskew, specks, centre, borders, enlarge, reduce, paper, darken, lighten, fit, or none)");
-    if (!StepAvailable(*step)) UsageError("step not available in this build: " + name);
     steps.push_back(*step);
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -268,16 +267,14 @@ int RunHandOff() {
     return ExitFailures;
   }
   TBatchConfig config = BaseConfig();
-  for (const auto& [name, step] : StepNames()) {
-    (void)name;
-    if (std::string(DefaultSteps).find(StepName(step)) == std::string::npos) continue;
-    if (!StepAvailable(step)) {
-      std::fprintf(stderr, "pagemend: step not available in this build: %s\n", StepName(step));
-      return ExitFailures;
-    }
-  }
   config.Steps = ParseSteps(DefaultSteps);
   config.Jobs = DefaultJobs();
+  // A save folder that is named but missing would make every output name
+  // fall back to its source; it is created instead, so the sources are not
+  // overwritten behind the operator's back.
+  QString saveProblem;
+  if (!list->SaveFolder.isEmpty() && !QFileInfo(list->SaveFolder).isDir() && !QDir().mkpath(list->SaveFolder))
+    saveProblem = "cannot create the save folder " + list->SaveFolder;
   std::vector<TBatchFile> files;
   std::set<std::string> seen;
   for (const QString& source : list->Files) {
@@ -286,6 +283,7 @@ int RunHandOff() {
     if (!seen.insert(Canonical(f.Source)).second) continue;
     f.Output = OutputFileName(source, list->SaveFolder, list->OpenFolder, list->OpenMode).toStdString();
     if (!QFileInfo::exists(source)) f.PresetError = "no such file";
+    else if (!saveProblem.isEmpty()) f.PresetError = saveProblem.toStdString();
     CheckWritable(f);
     files.push_back(std::move(f));
   }

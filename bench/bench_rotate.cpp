@@ -2,14 +2,12 @@
 // deskew-sized free turn and the quarter turns, beside Leptonica's
 // nearest-neighbour, shear and quarter-turn rotations when it is installed.
 #include <benchmark/benchmark.h>
-#include <tiffio.h>
 
-#include <cstring>
 #include <numbers>
 #include <stdexcept>
 #include <string>
 
-#include "image/DibGraphic.h"
+#include "image/TiffGraphic.h"
 #include "image/transforms/RotateTransform.h"
 
 #ifdef VELTRAX_HAVE_LEPTONICA
@@ -20,40 +18,10 @@ namespace {
 
 const std::string kPagePath = std::string(VELTRAX_SHARED_DIR) + "/testdata/bench/a4-feyn.tif";
 
-// Decodes the 1-bit page with libtiff (bit 0 = black in the result).
-void LoadPage(TDibGraphic& page) {
-  TIFF* tif = TIFFOpen(kPagePath.c_str(), "r");
-  if (!tif) throw std::runtime_error("cannot open " + kPagePath);
-  std::uint32_t w = 0, h = 0;
-  std::uint16_t bps = 1, photometric = PHOTOMETRIC_MINISWHITE;
-  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
-  TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-  if (bps != 1) {
-    TIFFClose(tif);
-    throw std::runtime_error("the reference page is not 1-bit");
-  }
-  page.NewImage(static_cast<int>(w), static_cast<int>(h), ifBlackWhite, nullptr, 300, 300);
-  const tmsize_t lineSize = TIFFScanlineSize(tif);
-  std::string line(static_cast<std::size_t>(lineSize), '\0');
-  for (std::uint32_t y = 0; y < h; ++y) {
-    if (TIFFReadScanline(tif, line.data(), y, 0) < 0) {
-      TIFFClose(tif);
-      throw std::runtime_error("cannot decode " + kPagePath);
-    }
-    std::uint8_t* row = page.ScanLine(static_cast<int>(y));
-    for (tmsize_t i = 0; i < lineSize; ++i) {
-      const auto b = static_cast<std::uint8_t>(line[static_cast<std::size_t>(i)]);
-      row[i] = photometric == PHOTOMETRIC_MINISWHITE ? static_cast<std::uint8_t>(~b) : b;
-    }
-  }
-  TIFFClose(tif);
-}
-
 const TDibGraphic& Page() {
-  static TDibGraphic page;
-  if (page.Empty()) LoadPage(page);
+  static TTiffGraphic page;
+  if (page.Empty()) page.LoadFromFile(kPagePath);
+  if (page.ImageFormat() != ifBlackWhite) throw std::runtime_error("the reference page is not 1-bit");
   return page;
 }
 

@@ -7,8 +7,10 @@
 // a prefix count at any column is then one table entry plus one popcount of
 // a masked word. The table is stored column of words by column of words, so
 // the inner loop, which walks the path starts of one candidate down the page
-// at a fixed column, reads memory at a short constant stride. Candidates are
-// independent and can be scored on several threads that only read the table.
+// at a fixed column, reads memory at a short constant stride. Large drifts
+// that share a segment width share their paths, so their profiles are built
+// by extending one another. Groups of drifts are independent and can be
+// scored on several threads that only read the table.
 #include "correction/DeskewTransform.h"
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <system_error>
 #include <thread>
 
 #include "image/ImagingHooks.h"
@@ -59,13 +62,14 @@ inline std::uint64_t LeftMask(int x) { return ~(~std::uint64_t{0} >> (x & 63)); 
 // full width needs no special case).
 class TPrefixTable {
  public:
-  TPrefixTable(const TDibGraphic& image, int threadCount)
-      : width_(image.Width()), height_(image.Height()), words_(image.Width() / 64 + 1) {
-    entries_ = std::make_unique_for_overwrite<TPrefixEntry[]>(static_cast<std::size_t>(words_) *
-                                                              static_cast<std::size_t>(height_));
-    RunParallel(threadCount, height_, [&](int first, int last) {
-      for (int y = first; y < last; ++y) FillRow(image, y);
-    });
+  using TFillFn = void (*)(const TDibGraphic& image, TPrefixEntry* entries, int first, int last);
+
+  TPrefixTable(const TDibGraphic& image, int threadCount, TFillFn fill)
+      : height_(image.Height()) {
+    const std::size_t words = static_cast<std::size_t>(image.Width() / 64 + 1);
+    entries_ = std::make_unique_for_overwrite<TPrefixEntry[]>(words * static_cast<std::size_t>(height_));
+    RunParallel(threadCount, height_,
+                [&](int first, int last) { fill(image, entries_.get(), first, last); });
   }
 
   int Height() const { return height_; }
@@ -81,25 +85,39 @@ class TPrefixTable {
       body(0, count);
       return;
     }
+    auto bound = [&](int p) { return static_cast<int>(static_cast<std::int64_t>(count) * p / parts); };
     std::vector<std::jthread> threads;
     threads.reserve(static_cast<std::size_t>(parts - 1));
-    for (int p = 1; p < parts; ++p) {
-      const int first = static_cast<int>(static_cast<std::int64_t>(count) * p / parts);
-      const int last = static_cast<int>(static_cast<std::int64_t>(count) * (p + 1) / parts);
-      threads.emplace_back([=, &body] { body(first, last); });
+    int started = 1;
+    for (; started < parts; ++started) {
+      try {
+        threads.emplace_back([=, &body] { body(bound(started), bound(started + 1)); });
+      } catch (const std::system_error&) {
+        break;  // no more threads: the calling thread does the rest
+      }
     }
-    body(0, static_cast<int>(static_cast<std::int64_t>(count) / parts));
+    body(0, bound(1));
+    if (started < parts) body(bound(started), count);
   }
 
  private:
-  void FillRow(const TDibGraphic& image, int y) {
+  int height_;
+  std::unique_ptr<TPrefixEntry[]> entries_;
+};
+
+// Fills rows [first, last) of the prefix table (layout as in TPrefixTable).
+__attribute__((always_inline)) inline void FillRowsImpl(const TDibGraphic& image,
+                                                        TPrefixEntry* entries, int first,
+                                                        int last) {
+  const int width = image.Width();
+  const int height = image.Height();
+  const int words = width / 64 + 1;
+  const int rowBytes = (width + 7) / 8;
+  for (int y = first; y < last; ++y) {
     const std::uint8_t* row = image.ScanLine(y);
-    const int fullBytes = width_ / 8;
-    const int tailBits = width_ % 8;
-    const int rowBytes = fullBytes + (tailBits ? 1 : 0);
     std::uint32_t before = 0;
-    TPrefixEntry* out = entries_.get() + y;
-    for (int w = 0; w < words_; ++w, out += height_) {
+    TPrefixEntry* out = entries + y;
+    for (int w = 0; w < words; ++w, out += height) {
       const int start = w * 8;
       std::uint64_t bits = 0;
       if (start + 8 <= rowBytes) {
@@ -111,20 +129,15 @@ class TPrefixTable {
           bits |= static_cast<std::uint64_t>(row[b]) << (56 - 8 * (b - start));
       }
       // Pixels past the width (row padding) never count.
-      const int valid = width_ - w * 64;
+      const int valid = width - w * 64;
       if (valid < 64) bits &= valid <= 0 ? 0 : LeftMask(valid);
       out->Bits = bits;
       out->Before = before;
       out->Unused = 0;
-      before += static_cast<std::uint32_t>(std::popcount(bits));
+      before += static_cast<std::uint32_t>(__builtin_popcountll(bits));
     }
   }
-
-  int width_;
-  int height_;
-  int words_;
-  std::unique_ptr<TPrefixEntry[]> entries_;
-};
+}
 
 // White pixels of a row left of column x: the entry of x's word plus the
 // popcount of that word's leftmost x mod 64 pixels. Inlined into the two
@@ -205,15 +218,16 @@ __attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTab
           LeftMask(a0),         LeftMask(a1),         LeftMask(b0),         LeftMask(b1)};
 }
 
-// Adds the white counts of the d + 1 path segments of every path to the two
-// profiles (down: columns k*seg .. k*seg+seg-1 on row start+k; up: the
-// mirrored columns). Profiles must be zeroed, nb entries each.
+// Adds the white counts of path segments k = kFirst .. kLast of every path
+// to the two profiles (down: columns k*seg .. k*seg+seg-1 on row start+k;
+// up: the mirrored columns), nb entries each.
 __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixTable& table,
-                                                                  int width, int d, int seg,
-                                                                  int band, int nb,
-                                                                  std::int32_t* down,
+                                                                  int width, int kFirst,
+                                                                  int kLast, int seg, int band,
+                                                                  int nb, std::int32_t* down,
                                                                   std::int32_t* up) {
-  int k = 0;
+  const int d = kLast;
+  int k = kFirst;
   for (; k + 1 <= d; k += 2) {
     unsigned shape = 0;
     const TSegmentColumn s = MakeColumn(table, width, k, seg, shape, 0);
@@ -227,47 +241,56 @@ __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixT
   }
 }
 
+// The kernels are compiled twice: for the popcount instruction, chosen at
+// run time when the processor has it, and portably.
+struct TKernels {
+  TPrefixTable::TFillFn Fill;
+  void (*Accumulate)(const TPrefixTable&, int, int, int, int, int, int, std::int32_t*,
+                     std::int32_t*);
+};
+
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define VELTRAX_POPCNT_DISPATCH 1
-// The same loop compiled for the popcount instruction; chosen at run time so
-// that the program still runs on processors without it.
+__attribute__((target("popcnt"))) void FillRowsHw(const TDibGraphic& image, TPrefixEntry* entries,
+                                                  int first, int last) {
+  FillRowsImpl(image, entries, first, last);
+}
 __attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& table, int width,
-                                                            int d, int seg, int band, int nb,
-                                                            std::int32_t* down,
+                                                            int kFirst, int kLast, int seg,
+                                                            int band, int nb, std::int32_t* down,
                                                             std::int32_t* up) {
-  AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
+  AccumulateProfilesImpl(table, width, kFirst, kLast, seg, band, nb, down, up);
 }
 #endif
 
-void AccumulateProfilesPortable(const TPrefixTable& table, int width, int d, int seg, int band,
-                                int nb, std::int32_t* down, std::int32_t* up) {
-  AccumulateProfilesImpl(table, width, d, seg, band, nb, down, up);
+void FillRowsPortable(const TDibGraphic& image, TPrefixEntry* entries, int first, int last) {
+  FillRowsImpl(image, entries, first, last);
+}
+void AccumulateProfilesPortable(const TPrefixTable& table, int width, int kFirst, int kLast,
+                                int seg, int band, int nb, std::int32_t* down, std::int32_t* up) {
+  AccumulateProfilesImpl(table, width, kFirst, kLast, seg, band, nb, down, up);
 }
 
-using TAccumulateFn = void (*)(const TPrefixTable&, int, int, int, int, int, std::int32_t*,
-                               std::int32_t*);
-
-TAccumulateFn ChooseAccumulate() {
+TKernels ChooseKernels() {
 #ifdef VELTRAX_POPCNT_DISPATCH
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("popcnt")) return AccumulateProfilesHw;
+  if (__builtin_cpu_supports("popcnt")) return {FillRowsHw, AccumulateProfilesHw};
 #endif
-  return AccumulateProfilesPortable;
+  return {FillRowsPortable, AccumulateProfilesPortable};
 }
 
-// Sum of squared deviations from the integer mean; with invert, the entries
-// are first replaced by width minus the entry (ink instead of paper).
-std::int64_t ProfileScore(std::int32_t* profile, int nb, bool invert, int width) {
+// Sum of squared deviations from the integer mean of the first nb entries;
+// with invert, each entry counts as width minus the entry (ink instead of
+// paper).
+std::int64_t ProfileScore(const std::int32_t* profile, int nb, bool invert, int width) {
   if (nb <= 0) return 0;
+  auto entry = [&](int i) -> std::int64_t { return invert ? width - profile[i] : profile[i]; };
   std::int64_t sum = 0;
-  for (int i = 0; i < nb; ++i) {
-    if (invert) profile[i] = width - profile[i];
-    sum += profile[i];
-  }
+  for (int i = 0; i < nb; ++i) sum += entry(i);
   const std::int64_t mean = sum / nb;
   std::int64_t score = 0;
   for (int i = 0; i < nb; ++i) {
-    const std::int64_t dev = profile[i] - mean;
+    const std::int64_t dev = entry(i) - mean;
     score += dev * dev;
   }
   return score;
@@ -313,29 +336,53 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
   const TPalette& palette = bilevel.Palette();
   const bool invert = !palette.empty() && palette[0].Red == 0 && palette[0].Green == 0 &&
                       palette[0].Blue == 0;
-  const int threads = std::min(ResolveThreads(ThreadCount), static_cast<int>(scores.size()));
-  const TPrefixTable table(bilevel, threads);
-  static const TAccumulateFn accumulate = ChooseAccumulate();
-
+  static const TKernels kernels = ChooseKernels();
   const int band = plan.Band;
   const int maxEntries = std::max(0, height / band);
-  // Costs grow with the drift, so hand out the largest drifts first.
-  std::atomic<int> next{0};
+  // Drifts with the same segment width follow the same paths, a larger
+  // drift only going on for more segments (over fewer path starts): such a
+  // group is scored by extending one pair of profiles from drift to drift.
+  // The groups are contiguous; costs grow with the drift, so the groups of
+  // the largest drifts are handed out first.
   const int count = static_cast<int>(scores.size());
+  auto segmentWidth = [&](int n) {
+    const std::int64_t d = scores[static_cast<std::size_t>(n)].Shift;
+    return static_cast<int>(width / (d + 1));
+  };
+  std::vector<int> groupEnds;  // one past the last candidate of each group, last group first
+  for (int end = count; end > 0;) {
+    groupEnds.push_back(end);
+    int first = end - 1;
+    while (first > 0 && segmentWidth(first - 1) == segmentWidth(end - 1)) --first;
+    end = first;
+  }
+  const int groups = static_cast<int>(groupEnds.size());
+  const int threads = std::min(ResolveThreads(ThreadCount), groups);
+  const TPrefixTable table(bilevel, threads, kernels.Fill);
+
+  std::atomic<int> next{0};
   auto worker = [&](std::int32_t* down, std::int32_t* up) {
-    for (int n = next.fetch_add(1, std::memory_order_relaxed); n < count;
-         n = next.fetch_add(1, std::memory_order_relaxed)) {
-      TSkewCandidateScore& candidate = scores[static_cast<std::size_t>(count - 1 - n)];
-      const int d = candidate.Shift;
-      // Paths need d + 1 rows from their start: entries = (height - d) div band.
-      const int nb = height > d ? (height - d) / band : 0;
-      if (nb <= 0) continue;
-      const int seg = static_cast<int>(static_cast<std::int64_t>(width) / (static_cast<std::int64_t>(d) + 1));
-      std::fill(down, down + nb, 0);
-      std::fill(up, up + nb, 0);
-      accumulate(table, width, d, seg, band, nb, down, up);
-      candidate.ScoreDown = ProfileScore(down, nb, invert, width);
-      candidate.ScoreUp = ProfileScore(up, nb, invert, width);
+    for (int g = next.fetch_add(1, std::memory_order_relaxed); g < groups;
+         g = next.fetch_add(1, std::memory_order_relaxed)) {
+      const int end = groupEnds[static_cast<std::size_t>(g)];
+      const int first = g + 1 < groups ? groupEnds[static_cast<std::size_t>(g + 1)] : 0;
+      const int seg = segmentWidth(first);
+      int done = -1;  // segments 0 .. done are in the profiles
+      for (int n = first; n < end; ++n) {
+        TSkewCandidateScore& candidate = scores[static_cast<std::size_t>(n)];
+        const int d = candidate.Shift;
+        // Paths need d + 1 rows from their start: entries = (height - d) div band.
+        const int nb = height > d ? (height - d) / band : 0;
+        if (nb <= 0) break;  // and so for every larger drift
+        if (done < 0) {
+          std::fill(down, down + nb, 0);
+          std::fill(up, up + nb, 0);
+        }
+        kernels.Accumulate(table, width, done + 1, d, seg, band, nb, down, up);
+        done = d;
+        candidate.ScoreDown = ProfileScore(down, nb, invert, width);
+        candidate.ScoreUp = ProfileScore(up, nb, invert, width);
+      }
     }
   };
   // Profile buffers are made here so that no thread allocates.
@@ -347,7 +394,11 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
     pool.reserve(static_cast<std::size_t>(threads - 1));
     for (int t = 1; t < threads; ++t) {
       std::int32_t* base = buffers.data() + static_cast<std::size_t>(t) * 2 * span;
-      pool.emplace_back([&worker, base, span] { worker(base, base + span); });
+      try {
+        pool.emplace_back([&worker, base, span] { worker(base, base + span); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads: the others take the remaining groups
+      }
     }
     worker(buffers.data(), buffers.data() + span);
   }

@@ -91,17 +91,21 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn);
 //   growSize:        rotate into the rotated bounding box instead of keeping the size
 //   verticalWriting: measure the page turned by 90 degrees (text in columns)
 //   selection:       when given (not null), the angle is measured inside that
-//                    rectangle of the page (turned when it is taller than wide)
-//                    and applied to the whole page
-// work is emptied; undo receives a copy of the page as it was. Returns the
-// angle the page was rotated by (0: page untouched).
+//                    rectangle of the page (clipped to it; turned when it is
+//                    taller than wide) and applied to the whole page; the
+//                    caller clears its selection afterwards
+// work is emptied; undo receives a copy of the page as it was. A bilevel page
+// is rotated bit by bit from the undo copy, other pages keep their format.
+// Returns the angle the page was rotated by (0: page untouched).
 float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
                  bool verticalWriting, const TRect* selection = nullptr);
 
-// Deskews each region of the page on its own, in list order. Each region is
-// measured in place (turned when taller than wide) and rotated by its own
-// angle. On a bilevel page the rotated region grows to its bounding box: the
-// region's Left and Top move up-left by half the growth and the rotated
-// image is copied onto the page there. Other pages rotate the region keeping
-// its size and paste it back at its corner. scratch is used as work space.
+// Deskews each region of the page on its own, in list order. Each region
+// (clipped to the page) is measured on a copy, turned when taller than wide,
+// and the region itself, as it stands on the page, is rotated by that angle.
+// On a bilevel page the rotated region grows to its bounding box: the
+// region's Left and Top move up and left by half the growth (Right and Bottom
+// stay) and the rotated image is copied onto the page there. Other pages
+// rotate the region keeping its size and paste it back at its corner.
+// scratch is work space and is left empty.
 void DeskewRegions(TDibGraphic& page, TDibGraphic& scratch, std::vector<TRect>& regions);

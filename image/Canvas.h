@@ -16,7 +16,10 @@
 //  - halftone: every source pixel overlapping the destination pixel's area,
 //    weighted by the overlap; the average is rounded to nearest.
 // Source pixels outside the source image do not take part; a destination
-// pixel that has none is left unchanged.
+// pixel that has none is left unchanged. An unscaled copy (Draw, or equal
+// sizes) copies pixels whatever the mode. Between images of the same format
+// and palette a copied index stays itself (even where the palette repeats a
+// colour); otherwise the colour goes to the nearest destination entry.
 #pragma once
 
 #include <cstdint>

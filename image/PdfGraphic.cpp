@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <future>
+#include <thread>
 
 #include "image/GraphicRegistry.h"
 #include "image/ImagingHooks.h"
@@ -111,6 +114,30 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
   (void)out;
   throw EImagingError("PDF image decoders are not available");
 #endif
+}
+
+// Writes count pages into writer in order. The pages are fetched on the
+// calling thread (fetch may call back into the caller), and encoded on
+// worker threads, a few pages ahead, so that encoding uses every core.
+void WritePages(TPdfDocumentWriter& writer, int count,
+                const std::function<std::shared_ptr<const TDibGraphic>(int)>& fetch,
+                const std::function<void(int)>& written) {
+  const std::size_t ahead = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  std::deque<std::future<TPdfPageImage>> pending;
+  int done = 0;
+  auto writeOldest = [&] {
+    writer.AddPage(pending.front().get());
+    pending.pop_front();
+    written(++done);
+  };
+  // On an error the futures still pending wait for their threads when
+  // they are destroyed.
+  for (int i = 0; i < count; ++i) {
+    std::shared_ptr<const TDibGraphic> page = fetch(i);
+    pending.push_back(std::async(std::launch::async, [page] { return TPdfGraphic::EncodePage(*page); }));
+    if (pending.size() >= ahead) writeOldest();
+  }
+  while (!pending.empty()) writeOldest();
 }
 
 const TGraphicClass kPdfClass{"TPdfGraphic", []() -> std::unique_ptr<TDibGraphic> { return std::make_unique<TPdfGraphic>(); }};
@@ -440,6 +467,7 @@ void TPdfGraphic::LoadFromStream(TStream& stream) {
     TDibGraphic::LoadFromStream(stream);  // switches LoadAllFrames off
     return;
   }
+  if (count == 0) return;  // not a document this reader can read: unchanged
   // Every frame decoded from this graphic's parse instead of one parse per
   // frame.
   const bool animate = Animate;
@@ -498,10 +526,11 @@ void TPdfGraphic::SaveFramesToPdfFile(const std::string& fileName) {
     writer.AddPage(EncodePage(*this));
   } else {
     int last = Progress(0, 0, -1, frames);
-    for (int k = 1; k <= frames; ++k) {
-      writer.AddPage(EncodePage(Frame(k)));
-      last = Progress(k, 0, last, frames);
-    }
+    // The frames stay where they are while they are encoded.
+    WritePages(
+        writer, frames,
+        [this](int i) { return std::shared_ptr<const TDibGraphic>(&Frame(i + 1), [](const TDibGraphic*) {}); },
+        [&](int k) { last = Progress(k, 0, last, frames); });
   }
   writer.Finish();
 }
@@ -514,13 +543,19 @@ void TPdfGraphic::SavePagesToPdfFile(TDibGraphic& workImage, const std::string& 
   TPdfDocumentWriter writer(file, pageCount, false);
   writer.Begin();
   int last = Progress(0, 0, -1, pageCount);
-  for (int i = 0; i < pageCount; ++i) {
-    TDibGraphic* page = getPage(i);
-    if (!page) throw EImagingError(FormatMessage("Page %d of the PDF file is missing", i + 1));
-    workImage.Assign(*page);
-    writer.AddPage(EncodePage(workImage));
-    last = Progress(i + 1, 0, last, pageCount);
-  }
+  WritePages(
+      writer, pageCount,
+      [&](int i) {
+        TDibGraphic* page = getPage(i);
+        if (!page) throw EImagingError(FormatMessage("Page %d of the PDF file is missing", i + 1));
+        workImage.Assign(*page);
+        // The work image is the caller's and is reused for the next page:
+        // the encoder gets a copy.
+        auto copy = std::make_shared<TDibGraphic>();
+        copy->Assign(workImage);
+        return std::shared_ptr<const TDibGraphic>(std::move(copy));
+      },
+      [&](int k) { last = Progress(k, 0, last, pageCount); });
   writer.Finish();
 }
 

@@ -1085,6 +1085,7 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
       static_cast<std::size_t>(page.PredictorColors) * static_cast<std::size_t>(page.PredictorBitsPerComponent);
   const std::size_t rowBytes = (bitsPerPixel * static_cast<std::size_t>(page.PredictorColumns) + 7) / 8;
   const std::size_t pixelBytes = std::max<std::size_t>(1, (bitsPerPixel + 7) / 8);
+  if (rowBytes > (std::size_t{64} << 20)) return false;  // no image row comes near this
   // A predictor row need not match an image row (one row of 8-bit
   // "columns" may span several 1-bit image rows): un-predict the whole
   // stream, then cut the image out of it.

@@ -211,7 +211,10 @@ void TPpmGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
     if (reader.AtEnd()) Invalid();
   }
   int last = Progress(0, 0, -1, 1);
-  reader.ReadImage(this, [&](int done, int total) { last = Progress(done, 0, last, total); });
+  // Read into a scratch image so that a damaged file leaves this one as it was.
+  TDibGraphic loaded;
+  reader.ReadImage(&loaded, [&](int done, int total) { last = Progress(done, 0, last, total); });
+  Assign(loaded);
   stream.SetPosition(start + static_cast<std::int64_t>(reader.Position()));
 }
 

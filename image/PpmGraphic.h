@@ -7,7 +7,8 @@
 // two bytes per binary sample above 255) to 0..255, rounded. Comments are
 // accepted wherever whitespace is. Several images in one stream are pages
 // (GetImageCount, ImageToLoad). Anything malformed or cut short throws
-// EImagingError "Not a valid PPM file"; reading never goes past the data.
+// EImagingError "Not a valid PPM file" and leaves the image as it was;
+// reading never goes past the data.
 // The files carry no resolution, so loaded pages take the screen's.
 //
 // Writing: ifBlackWhite -> P4, ifGray16 / ifGray256 -> P5, the colour

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "image/GraphicRegistry.h"
+#include "image/transforms/NegativeTransform.h"
+#include "image/transforms/RotateTransform.h"
 
 namespace {
 
@@ -174,90 +176,19 @@ std::unique_ptr<TMemoryStream> CopyRest(TStream& stream) {
 // ---------------------------------------------------------------------------
 // Pixel helpers.
 
-// Complements every palette index (bit, nibble or byte), so that a page
-// stored white-is-zero ends up with bit 0 = black.
-void InvertIndices(TDibGraphic& image) {
-  std::uint8_t* p = image.Bits();
-  const std::size_t n = image.ImageSize();
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p + i, 8);
-    w = ~w;
-    std::memcpy(p + i, &w, 8);
-  }
-  for (; i < n; ++i) p[i] = static_cast<std::uint8_t>(~p[i]);
+// Negative of a read page, so that white-is-zero data ends up with bit 0 =
+// black (palette indices complemented).
+void ApplyNegative(TDibGraphic& image) {
+  TNegativeTransform negative;
+  negative.Apply(image);
 }
 
-const std::uint8_t* BitReverseTable() {
-  static std::uint8_t table[256];
-  static std::once_flag once;
-  std::call_once(once, [] {
-    for (int v = 0; v < 256; ++v) {
-      int r = 0;
-      for (int b = 0; b < 8; ++b)
-        if (v & (1 << b)) r |= 0x80 >> b;
-      table[v] = static_cast<std::uint8_t>(r);
-    }
-  });
-  return table;
-}
-
-// Reverses the order of the pixels of one row (width pixels at bpp bits).
-void ReverseRow(const std::uint8_t* src, std::uint8_t* dst, int width, int bpp) {
-  if (bpp == 24) {
-    for (int x = 0; x < width; ++x) {
-      const std::uint8_t* s = src + 3 * static_cast<std::ptrdiff_t>(width - 1 - x);
-      std::uint8_t* d = dst + 3 * static_cast<std::ptrdiff_t>(x);
-      d[0] = s[0];
-      d[1] = s[1];
-      d[2] = s[2];
-    }
-    return;
-  }
-  const int usedBytes = (width * bpp + 7) / 8;
-  const std::uint8_t* table = BitReverseTable();
-  for (int i = 0; i < usedBytes; ++i) {
-    std::uint8_t v = src[usedBytes - 1 - i];
-    if (bpp == 1)
-      v = table[v];
-    else if (bpp == 4)
-      v = static_cast<std::uint8_t>((v << 4) | (v >> 4));
-    dst[i] = v;
-  }
-  // The unused low bits of the last source byte are now at the front.
-  const int shift = usedBytes * 8 - width * bpp;
-  if (shift > 0) {
-    for (int i = 0; i < usedBytes; ++i) {
-      const int next = i + 1 < usedBytes ? dst[i + 1] : 0;
-      dst[i] = static_cast<std::uint8_t>((dst[i] << shift) | (next >> (8 - shift)));
-    }
-  }
-}
-
-// Turns the image by 180 degrees in place.
-void RotateHalfTurn(TDibGraphic& image) {
-  const int h = image.Height();
-  const int w = image.Width();
-  const int bpp = image.BitCount();
-  const int stride = image.BytesPerScanLine();
-  std::vector<std::uint8_t> a(static_cast<std::size_t>(stride)), b(static_cast<std::size_t>(stride));
-  for (int top = 0, bottom = h - 1; top <= bottom; ++top, --bottom) {
-    ReverseRow(image.ScanLine(top), a.data(), w, bpp);
-    if (top == bottom) {
-      std::memcpy(image.ScanLine(top), a.data(), static_cast<std::size_t>(stride));
-      break;
-    }
-    ReverseRow(image.ScanLine(bottom), b.data(), w, bpp);
-    std::memcpy(image.ScanLine(top), b.data(), static_cast<std::size_t>(stride));
-    std::memcpy(image.ScanLine(bottom), a.data(), static_cast<std::size_t>(stride));
-  }
-}
-
-// Negative of a read page (bit 0 = black afterwards).
-void ApplyNegative(TDibGraphic& image) { InvertIndices(image); }
 // Undoes Orientation 3 (stored upside down).
-void ApplyHalfTurn(TDibGraphic& image) { RotateHalfTurn(image); }
+void ApplyHalfTurn(TDibGraphic& image) {
+  TNBRotateTransform rotate;
+  rotate.Angle = 180;
+  rotate.Apply(image);
+}
 
 int ResolutionToDpi(float value, bool centimetres) {
   double v = value;

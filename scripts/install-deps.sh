@@ -13,7 +13,7 @@ PACKAGES=(
   fonts-nanum
   xvfb xauth xdotool imagemagick
   libtiff-tools libjpeg-turbo-progs qpdf poppler-utils
-  libleptonica-dev
+  libleptonica-dev unpaper img2pdf
 )
 
 missing=()

@@ -42,6 +42,18 @@ QCursor HandClosedCursor() {
   return cursor;
 }
 
+QCursor InnerCursor() {
+  InitViewResources();
+  static const QCursor cursor(QPixmap(":/cursors/inner"), 15, 15);
+  return cursor;
+}
+
+QCursor OuterCursor() {
+  InitViewResources();
+  static const QCursor cursor(QPixmap(":/cursors/outer"), 15, 15);
+  return cursor;
+}
+
 // One background read: the name and the page it holds travel with the
 // result, and a result for a read the view no longer waits for is freed.
 struct TReadAheadSlot {

@@ -365,3 +365,7 @@ void InitViewResources();
 // Cursor number 100 (open hand) and 101 (closed hand).
 QCursor HandOpenedCursor();
 QCursor HandClosedCursor();
+// The cross-hair cursors of the region commands: "inner" (work inside the
+// marked region) and "outer" (work outside it).
+QCursor InnerCursor();
+QCursor OuterCursor();

@@ -451,11 +451,7 @@ void TRubberbandMouseHandler::CommitFloatingImage() {
 const QImage& TRubberbandMouseHandler::FloatingDisplayCopy(int width, int height) {
   if (!floatingCopy_.isNull() && floatingCopySize_ == TSize{width, height}) return floatingCopy_;
   TDibGraphic shown;
-  if (View()->AntiAliased() && floating_->ImageFormat() == ifBlackWhite && width <= floating_->Width() &&
-      height <= floating_->Height())
-    AntiAliasToGray(*floating_, shown, width, height);
-  else
-    BuildDisplayBitmap(*floating_, shown, width, height, false, false);
+  BuildDisplayBitmap(*floating_, shown, width, height, View()->AntiAliased(), false);
   floatingCopy_ = DisplayToQImage(shown);
   if (View()->Invert()) floatingCopy_.invertPixels();
   floatingCopySize_ = TSize{width, height};

@@ -15,27 +15,26 @@ namespace {
 #define VELTRAX_POPCOUNT_CLONES
 #endif
 
-// Adds to black[k] the ink pixels of one source row in columns
-// [edges[k], edges[k + 1]) for k < boxes, where ink is bit 0. words holds
-// the row as 64-bit words (one spare), zeros holds scratch for the running
-// ink count before each word.
+// Ink (bit 0) of one source row before each of the given column positions
+// (ascending, at most the row width): inkBefore[k] = ink pixels in columns
+// [0, positions[k]). words holds the row as 64-bit words, zeros is scratch
+// for the running count before each word.
 VELTRAX_POPCOUNT_CLONES
-void CountRow(const std::uint64_t* words, int wordCount, std::uint32_t* zeros, const int* starts, const int* ends,
-              int boxes, std::uint64_t* black) {
+void CountRow(const std::uint64_t* words, int wordCount, std::uint32_t* zeros, const int* positions, int count,
+              std::uint32_t* inkBefore) {
   std::uint32_t running = 0;
   for (int k = 0; k < wordCount; ++k) {
     zeros[k] = running;
     running += static_cast<std::uint32_t>(std::popcount(~words[k]));
   }
   zeros[wordCount] = running;
-  // Ink in columns [0, p).
-  auto inkBefore = [&](int p) {
+  for (int k = 0; k < count; ++k) {
+    const int p = positions[k];
     const int w = p >> 6, r = p & 63;
     const std::uint32_t partial =
         r ? static_cast<std::uint32_t>(std::popcount(~words[w] & bitrows::TopMask(r))) : 0u;
-    return zeros[w] + partial;
-  };
-  for (int i = 0; i < boxes; ++i) black[i] += inkBefore(ends[i]) - inkBefore(starts[i]);
+    inkBefore[k] = zeros[w] + partial;
+  }
 }
 
 // Round(i * size / count), halves to even, exactly.
@@ -71,7 +70,8 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
   destination.SetXPelsPerMeter(source.XPelsPerMeter());
   destination.SetYPelsPerMeter(source.YPelsPerMeter());
 
-  // Column boxes [starts[i], ends[i]).
+  // Column boxes [starts[i], ends[i]). Their edges are counted once per
+  // source row: boxes of a reduction share them.
   std::vector<int> starts(static_cast<std::size_t>(dw)), ends(static_cast<std::size_t>(dw));
   for (int i = 0; i < dw; ++i) {
     const int first = std::min(BoxEdge(i, sw, dw), sw - 1);
@@ -79,6 +79,19 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
     starts[static_cast<std::size_t>(i)] = first;
     ends[static_cast<std::size_t>(i)] = std::clamp(next, first + 1, sw);
   }
+  std::vector<int> positions(starts);
+  positions.insert(positions.end(), ends.begin(), ends.end());
+  std::sort(positions.begin(), positions.end());
+  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+  std::vector<int> startAt(static_cast<std::size_t>(dw)), endAt(static_cast<std::size_t>(dw));
+  for (int i = 0; i < dw; ++i) {
+    const auto index = [&](int p) {
+      return static_cast<int>(std::lower_bound(positions.begin(), positions.end(), p) - positions.begin());
+    };
+    startAt[static_cast<std::size_t>(i)] = index(starts[static_cast<std::size_t>(i)]);
+    endAt[static_cast<std::size_t>(i)] = index(ends[static_cast<std::size_t>(i)]);
+  }
+  std::vector<std::uint32_t> inkBefore(positions.size());
   auto rowEdge = [&](int j) { return j < dh ? std::min(BoxEdge(j, sh, dh), sh - 1) : sh - 1; };
 
   const int wordCount = (sw + 63) / 64;
@@ -93,7 +106,11 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
     for (int r = r0; r <= r1; ++r) {
       const std::uint8_t* row = source.ScanLine(r);
       for (int k = 0; k < wordCount; ++k) words[static_cast<std::size_t>(k)] = bitrows::LoadWord(row, 8 * k, stride);
-      CountRow(words.data(), wordCount, zeros.data(), starts.data(), ends.data(), dw, black.data());
+      CountRow(words.data(), wordCount, zeros.data(), positions.data(), static_cast<int>(positions.size()),
+               inkBefore.data());
+      for (int i = 0; i < dw; ++i)
+        black[static_cast<std::size_t>(i)] += inkBefore[static_cast<std::size_t>(endAt[static_cast<std::size_t>(i)])] -
+                                              inkBefore[static_cast<std::size_t>(startAt[static_cast<std::size_t>(i)])];
     }
     std::uint8_t* d = destination.ScanLine(j);
     const auto rows = static_cast<std::uint64_t>(r1 - r0 + 1);

@@ -18,10 +18,16 @@ class TNearest {
   bool Grey() const { return grey_; }
   std::uint8_t operator()(int r, int g, int b) {
     if (grey_) return table_[static_cast<std::size_t>(r + g + b)];
-    return static_cast<std::uint8_t>(target_.NearestPaletteIndex(RgbColor(r, g, b)));
+    return Colour(r, g, b);
   }
 
  private:
+#if defined(__GNUC__)
+  __attribute__((noinline))
+#endif
+  std::uint8_t Colour(int r, int g, int b) {
+    return static_cast<std::uint8_t>(target_.NearestPaletteIndex(RgbColor(r, g, b)));
+  }
   TDibGraphic& target_;
   bool grey_;
   std::vector<std::uint8_t> table_;
@@ -77,46 +83,59 @@ void ToPaletteNearest(const TDibGraphic& src, TDibGraphic& dst, const std::funct
   }
 }
 
-// Floyd-Steinberg. Errors are carried in sixteenths: `here` holds what the
-// current row receives, `below` what the next row receives, both offset by
-// one column so that x - 1 and x + 1 need no test. When source and target
-// are both grey the three channels stay equal and one is carried.
-void ToPaletteDithered(const TDibGraphic& src, TDibGraphic& dst, const std::function<void(int)>& progress) {
+// Floyd-Steinberg over Channels channels (1 when source and target are
+// both grey: the three channels then stay equal). Errors are carried in
+// sixteenths: `above` holds what each column of the current row received
+// from the row above, the error for the right neighbour and the three
+// pieces for the row below travel in registers.
+template <int Channels>
+void DitherRows(const TDibGraphic& src, TDibGraphic& dst, TNearest& nearest,
+                const std::function<void(int)>& progress) {
   const int w = src.Width();
-  TNearest nearest(dst);
   const pixelrows::TPaletteColours target(dst.Palette());
-  const bool greySource = src.ImageFormat() != ifTrueColor && pixelrows::IsGreyPalette(src.Palette());
-  const int channels = (greySource && nearest.Grey()) ? 1 : 3;
   const std::unique_ptr<pixelrows::TPaletteColours> colours =
       src.ImageFormat() != ifTrueColor ? std::make_unique<pixelrows::TPaletteColours>(src.Palette()) : nullptr;
-
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * 3), indices(static_cast<std::size_t>(w));
-  std::vector<int> here(static_cast<std::size_t>(w + 2) * 3, 0), below(here.size(), 0);
+  std::vector<int> above(static_cast<std::size_t>(w) * Channels, 0), below(above.size(), 0);
   for (int y = 0; y < src.Height(); ++y) {
     pixelrows::ReadRgbRow(src, colours.get(), y, rgb.data());
-    std::fill(below.begin(), below.end(), 0);
-    for (int x = 0; x < w; ++x) {
+    int right[Channels] = {};
+    int belowLeft[Channels] = {};  // still to receive: column x - 1
+    int belowHere[Channels] = {};  // column x
+    const std::uint8_t* in = rgb.data();
+    const int* fromAbove = above.data();
+    int* toBelow = below.data();
+    for (int x = 0; x < w; ++x, in += 3, fromAbove += Channels) {
       int value[3];
-      for (int c = 0; c < channels; ++c) {
-        const int v = rgb[static_cast<std::size_t>(3 * x + c)] + here[static_cast<std::size_t>(3 * (x + 1) + c)] / 16;
-        value[c] = std::clamp(v, 0, 255);
-      }
-      if (channels == 1) value[1] = value[2] = value[0];
+#pragma GCC unroll 3
+      for (int c = 0; c < Channels; ++c) value[c] = std::clamp(in[c] + (fromAbove[c] + right[c]) / 16, 0, 255);
+      if constexpr (Channels == 1) value[1] = value[2] = value[0];
       const std::uint8_t index = nearest(value[0], value[1], value[2]);
       indices[static_cast<std::size_t>(x)] = index;
       const int chosen[3] = {target.Red[index], target.Green[index], target.Blue[index]};
-      for (int c = 0; c < channels; ++c) {
+#pragma GCC unroll 3
+      for (int c = 0; c < Channels; ++c) {
         const int error = value[c] - chosen[c];
-        here[static_cast<std::size_t>(3 * (x + 2) + c)] += 7 * error;
-        below[static_cast<std::size_t>(3 * x + c)] += 3 * error;
-        below[static_cast<std::size_t>(3 * (x + 1) + c)] += 5 * error;
-        below[static_cast<std::size_t>(3 * (x + 2) + c)] += error;
+        right[c] = 7 * error;
+        if (x > 0) toBelow[Channels * (x - 1) + c] = belowLeft[c] + 3 * error;
+        belowLeft[c] = belowHere[c] + 5 * error;
+        belowHere[c] = error;
       }
     }
+    for (int c = 0; c < Channels; ++c) below[static_cast<std::size_t>(Channels * (w - 1) + c)] = belowLeft[c];
     pixelrows::WriteIndexRow(dst, y, indices.data());
-    std::swap(here, below);
+    std::swap(above, below);
     progress(y);
   }
+}
+
+void ToPaletteDithered(const TDibGraphic& src, TDibGraphic& dst, const std::function<void(int)>& progress) {
+  TNearest nearest(dst);
+  const bool greySource = src.ImageFormat() != ifTrueColor && pixelrows::IsGreyPalette(src.Palette());
+  if (greySource && nearest.Grey())
+    DitherRows<1>(src, dst, nearest, progress);
+  else
+    DitherRows<3>(src, dst, nearest, progress);
 }
 
 }  // namespace

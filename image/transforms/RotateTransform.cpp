@@ -1,6 +1,7 @@
 #include "image/transforms/RotateTransform.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -38,8 +39,9 @@ void MakeLike(const TDibGraphic& src, TDibGraphic& dst, int width, int height, b
 // For angles near 0 (|sin| < 0.5, cos > 0) a row falls into straight runs on
 // which sy and sx - x are constant. Both are monotone in x (rounding is
 // monotone), and sx steps by at most one column while the computed
-// increment of the argument stays below 1, so a run can be found by
-// predicting its end and checking the exact values at the end only.
+// increment of the argument stays below 1, so the runs of a row follow from
+// the straight lines of the arguments; only predictions that come close to a
+// tie are checked against the exact values.
 struct TPlan {
   int W = 0, H = 0;    // source size
   int DW = 0, DH = 0;  // destination size
@@ -47,7 +49,7 @@ struct TPlan {
   double Cos = 0, Sin = 0, OneMinusCos = 0;
   double InvSin = 0, InvOneMinusCos = 0;
   // A predicted run end whose fractional part lies at least this far from
-  // an integer is exact without checking (see RunEnd).
+  // an integer is exact without checking (see TRowMapper::Crossings).
   double SafeY = 1, SafeX = 1;
   double Cx = 0, Cy = 0;  // source centre
   std::vector<double> ColCos;     // (x - Hx) * cos
@@ -119,6 +121,7 @@ TPlan MakePlan(int w, int h, double angle, bool keepSize) {
 // Maps destination rows onto the source. Map(y, sink) calls, left to right
 // and covering the whole row exactly once,
 //   sink.Copy(sy, sx, n): n pixels of source row sy from column sx on,
+//   sink.Pixel(sy, sx): the same for one pixel,
 //   sink.Fill(n): n pixels with no source.
 class TRowMapper {
  public:
@@ -128,7 +131,7 @@ class TRowMapper {
         boundX_(static_cast<std::size_t>(plan.DW) + 2) {}
 
   template <class Sink>
-  void Map(int y, Sink& sink) {
+  __attribute__((always_inline)) void Map(int y, Sink& sink) {
     const double dy = y - p_.Hy;
     qs_ = dy * p_.Sin;
     qc_ = dy * p_.Cos;
@@ -147,7 +150,7 @@ class TRowMapper {
   int SyAt(int x) const { return RoundEven((p_.ColNegSin[static_cast<std::size_t>(x)] + qc_) + p_.Cy); }
 
   template <class Sink>
-  void MapPixels(Sink& sink) {
+  __attribute__((always_inline)) void MapPixels(Sink& sink) {
     const double* colCos = p_.ColCos.data();
     const double* colNegSin = p_.ColNegSin.data();
     const int w = p_.W, h = p_.H;
@@ -157,7 +160,7 @@ class TRowMapper {
       if (sx == w) sx = w - 1;
       if (sy == h) sy = h - 1;
       if (static_cast<unsigned>(sx) < static_cast<unsigned>(w) && static_cast<unsigned>(sy) < static_cast<unsigned>(h))
-        sink.Copy(sy, sx, 1);
+        sink.Pixel(sy, sx);
       else
         sink.Fill(1);
     }
@@ -166,52 +169,53 @@ class TRowMapper {
   // Along a row the arguments are linear in x: argY = baseY - (x - Hx) *
   // sin and argX - x = baseX - (x - Hx) * (1 - cos). sy steps by one where
   // argY crosses a half-integer, the offset sx - x where argX - x does; both
-  // are monotone. The crossings lie at first + k * step; they are stepped in
-  // 32.32 fixed point (error below (k + 2) * 2^-32 pixel) and a crossing whose fractional part lies within `safe` of an
-  // integer, or that falls off the row, is settled with the exact values
-  // instead. Fills bounds[0..n-1] with the first column of each new value
-  // and bounds[n], bounds[n + 1] with DW.
+  // are monotone. The crossings lie at first + k * step. They are stepped in
+  // 32.32 fixed point (error below (k + 2) * 2^-32 pixel); a crossing whose
+  // fractional part lies within `safe` of an integer is settled with the
+  // exact values instead, and so is every crossing when the predictions
+  // leave the row. Fills bounds[0..n-1] with the first column of each new
+  // value and bounds[n], bounds[n + 1] with DW.
   template <class Reached>
-  void Crossings(int* bounds, int n, double first, double step, double safe, Reached&& reached) {
-    bounds[n] = p_.DW;
-    bounds[n + 1] = p_.DW;
+  __attribute__((always_inline)) void Crossings(int* bounds, int n, double first, double step, double safe,
+                                                Reached&& reached) {
+    bounds[n] = bounds[n + 1] = p_.DW;
     if (n == 0) return;
     const int last = p_.DW - 1;
+    auto settle = [&](int k, double predicted) {
+      int e = static_cast<int>(std::clamp(predicted + 1.0, 1.0, static_cast<double>(last)));
+      while (e > 1 && reached(k, e - 1)) --e;
+      while (!reached(k, e)) ++e;
+      bounds[k] = e;
+    };
+    const double lastPrediction = first + (n - 1) * step;
+    if (!(first >= 0.0 && lastPrediction < last)) {
+      for (int k = 0; k < n; ++k) settle(k, first + k * step);
+      return;
+    }
+    // All predictions lie in [0, DW - 1): no overflow below.
     constexpr double kOne = 4294967296.0;  // 2^32
-    const double limit = 1e9;
-    first = std::min(std::max(first, -limit), limit);
-    step = std::min(step, limit);
-    const std::int64_t start = static_cast<std::int64_t>(std::nearbyint(first * kOne));
-    const std::int64_t delta = static_cast<std::int64_t>(std::nearbyint(step * kOne));
+    const auto start = static_cast<std::int64_t>(std::nearbyint(first * kOne));
+    const auto delta = static_cast<std::int64_t>(std::nearbyint(step * kOne));
     safe += (n + 2) / kOne + 1.0 / 1048576.0;  // the stepping error, with room
     const std::uint32_t lo = safe < 0.25 ? static_cast<std::uint32_t>(safe * kOne) : 0xFFFFFFFFu;
     const std::uint32_t span = safe < 0.25 ? 0xFFFFFFFFu - 2 * lo : 0;  // fractions in [lo, lo + span] are safe
     auto unsafe = [&](std::int64_t t) {
-      const std::int64_t whole = t >> 32;
-      const auto frac = static_cast<std::uint32_t>(t);
-      return static_cast<int>(static_cast<std::uint64_t>(whole) > static_cast<std::uint64_t>(last)) |
-             static_cast<int>(static_cast<std::uint32_t>(frac - lo) > span);
+      return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint32_t>(t) - lo) > span);
     };
     int unsure = 0;
     std::int64_t t = start;
     for (int k = 0; k < n; ++k, t += delta) {
-      const auto whole = static_cast<int>(std::min<std::int64_t>(std::max<std::int64_t>(t >> 32, 0), last));
-      bounds[k] = std::min(whole + 1, last);
+      bounds[k] = static_cast<int>(t >> 32) + 1;
       unsure |= unsafe(t);
     }
     if (!unsure) return;
     t = start;
-    for (int k = 0; k < n; ++k, t += delta) {
-      if (!unsafe(t)) continue;
-      int e = bounds[k];
-      while (e > 1 && reached(k, e - 1)) --e;
-      while (!reached(k, e)) ++e;
-      bounds[k] = e;
-    }
+    for (int k = 0; k < n; ++k, t += delta)
+      if (unsafe(t)) settle(k, static_cast<double>(t >> 32));
   }
 
   template <class Sink>
-  void MapRuns(Sink& sink) {
+  __attribute__((always_inline)) void MapRuns(Sink& sink) {
     const int last = p_.DW - 1;
     const int sy0 = SyAt(0), syLast = SyAt(last);
     const int off0 = SxAt(0), offLast = SxAt(last) - last;
@@ -235,9 +239,13 @@ class TRowMapper {
     int x = 0, sy = sy0, off = off0;
     for (;;) {
       const int segmentEnd = *boundX++;
+      const unsigned rows = static_cast<unsigned>(p_.H);
       while (*boundY < segmentEnd) {
         const int e = *boundY++;
-        Emit(sink, x, e, sy, off);
+        if (static_cast<unsigned>(sy) < rows && x + off >= 0 && e + off <= p_.W)
+          sink.Copy(sy, x + off, e - x);  // inside the page: the common case
+        else
+          Emit(sink, x, e, sy, off);
         sy += stepY;
         x = e;
       }
@@ -254,7 +262,7 @@ class TRowMapper {
 
   // Destination columns [x0, x1) read source row sy at columns x + off.
   template <class Sink>
-  __attribute__((always_inline)) void Emit(Sink& sink, int x0, int x1, int sy, int off) {
+  void Emit(Sink& sink, int x0, int x1, int sy, int off) {
     const int w = p_.W, h = p_.H;
     if (sy == h) sy = h - 1;
     if (static_cast<unsigned>(sy) >= static_cast<unsigned>(h)) {
@@ -304,9 +312,20 @@ class TBitWriter {
   }
   // Writes the bits still held in the register.
   void End() { *out_ = acc_; }
+  __attribute__((always_inline)) void Pixel(int sy, int sx) {
+    const std::uint8_t* row = top_ - sy * stride_;
+    Append(static_cast<std::uint64_t>((row[sx >> 3] >> (7 - (sx & 7))) & 1u) << 63, 1);
+  }
   __attribute__((always_inline)) void Copy(int sy, int sx, int n) {
     const std::uint8_t* row = top_ - sy * stride_;  // rows lie bottom-up
     const int rowBytes = static_cast<int>(stride_);
+    if (n <= 56 && (sx >> 3) + 8 <= rowBytes) {
+      std::uint64_t v;
+      std::memcpy(&v, row + (sx >> 3), 8);
+      if constexpr (std::endian::native == std::endian::little) v = bitrows::ByteSwap(v);
+      Append((v << (sx & 7)) & (~std::uint64_t{0} << (64 - n)), n);
+      return;
+    }
     while (n > 56) {
       Append(bitrows::LoadBits(row, sx, rowBytes) & bitrows::TopMask(56), 56);
       sx += 56;
@@ -350,6 +369,7 @@ class TNibbleWriter {
     row_ = row;
     x_ = 0;
   }
+  void Pixel(int sy, int sx) { Copy(sy, sx, 1); }
   void Copy(int sy, int sx, int n) {
     const std::uint8_t* s = src_->ScanLine(sy);
     for (int i = 0; i < n; ++i, ++sx) Put((sx & 1) ? (s[sx >> 1] & 0x0F) : (s[sx >> 1] >> 4));
@@ -377,6 +397,10 @@ class TByteWriter {
     std::memcpy(fill_, fillPixel, BytesPerPixel);
   }
   void Begin(std::uint8_t* row) { out_ = row; }
+  void Pixel(int sy, int sx) {
+    std::memcpy(out_, src_->ScanLine(sy) + BytesPerPixel * sx, BytesPerPixel);
+    out_ += BytesPerPixel;
+  }
   void Copy(int sy, int sx, int n) {
     const std::size_t bytes = static_cast<std::size_t>(BytesPerPixel) * static_cast<std::size_t>(n);
     std::memcpy(out_, src_->ScanLine(sy) + BytesPerPixel * sx, bytes);
@@ -392,20 +416,34 @@ class TByteWriter {
   std::uint8_t* out_ = nullptr;
 };
 
-// Free-angle rotation of a 1-bit page; fill is the word pattern of
-// uncovered pixels (all ones or all zeros).
+// Rows [y0, y1) of a free-angle rotation of a 1-bit page; fill is the word
+// pattern of uncovered pixels (all ones or all zeros). The row loop is
+// built twice where the compiler can: with the newer x86 bit instructions
+// (variable shifts without the count register, byte-swapping loads) and
+// for any x86-64, picked at run time.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+__attribute__((target_clones("arch=haswell", "default")))
+#endif
+void BilevelFreeRows(TRowMapper& mapper, TBitWriter& writer, std::uint64_t* words, TDibGraphic& dst, int width,
+                     int y0, int y1) {
+  const int dstStride = dst.BytesPerScanLine();
+  for (int y = y0; y < y1; ++y) {
+    writer.Begin(words);
+    mapper.Map(y, writer);
+    writer.End();
+    bitrows::StoreRow(dst.ScanLine(y), dstStride, width, words);
+  }
+}
+
 template <class ProgressFn>
 void BilevelFree(const TDibGraphic& src, TDibGraphic& dst, const TPlan& plan, std::uint64_t fill,
                  ProgressFn&& progress) {
-  const int dstStride = dst.BytesPerScanLine();
   std::vector<std::uint64_t> words(static_cast<std::size_t>(plan.DW / 64 + 2));
   TRowMapper mapper(plan);
   TBitWriter writer(src, fill);
-  for (int y = 0; y < plan.DH; ++y) {
-    writer.Begin(words.data());
-    mapper.Map(y, writer);
-    writer.End();
-    bitrows::StoreRow(dst.ScanLine(y), dstStride, plan.DW, words.data());
+  constexpr int kRowsPerReport = 16;
+  for (int y = 0; y < plan.DH; y += kRowsPerReport) {
+    BilevelFreeRows(mapper, writer, words.data(), dst, plan.DW, y, std::min(y + kRowsPerReport, plan.DH));
     progress(y, plan.DH);
   }
 }

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -15,6 +17,7 @@
 
 #include "app/F_ViewTrans.h"
 #include "app/KeyboardMap.h"
+#include "app/KoreanTranslation.h"
 #include "app/NumberField.h"
 #include "app/SingleInstance.h"
 #include "app/StatusLine.h"
@@ -318,4 +321,11 @@ TEST(SingleInstance, ASecondProcessFindsTheLock) {
   second.start(QString::fromUtf8(VELTRAX_BINARY_DIR "/app/veltrax"), {});
   ASSERT_TRUE(second.waitForFinished(10000)) << "a second start ends at once";
   EXPECT_EQ(second.exitCode(), 0);
+}
+
+TEST(KoreanTexts, StandardButtonsReadInKorean) {
+  ASSERT_TRUE(InstallKoreanTranslation());
+  QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
+  EXPECT_TRUE(box.button(QMessageBox::Yes)->text().contains(QString::fromUtf8("예")))
+      << box.button(QMessageBox::Yes)->text().toStdString();
 }

@@ -75,11 +75,15 @@ TEST(HandOffMessage, SentToAListenerAndParsed) {
   EXPECT_EQ(save, "/out/");
   EXPECT_FALSE(ParseHandOffMessage("no bar", open, save));
 
+  // A lock file of the same name in the folder does not get in the way.
   const QString name = QString::fromStdString(TestTempDir()) + "/Vel_Trax";
+  QFile lockFile(name);
+  ASSERT_TRUE(lockFile.open(QIODevice::WriteOnly));
+  lockFile.close();
   EXPECT_FALSE(SendHandOffMessage("/in/", "/out/", name, 200));  // nobody listens
 
   QLocalServer server;
-  ASSERT_TRUE(server.listen(name));
+  ASSERT_TRUE(ListenForHandOffMessages(server, name));
   std::thread sender([&] { SendHandOffMessage("/in/", "/out/한/", name); });
   ASSERT_TRUE(server.waitForNewConnection(5000));
   QLocalSocket* socket = server.nextPendingConnection();

@@ -90,6 +90,22 @@ TEST(DeskewSearch, SyntheticTiltSignAndSize) {
   }
 }
 
+TEST(DeskewSearch, NarrowPagesReachBeyondTheLimit) {
+  // 100 columns drift by at most 9 rows: lines steeper than that give the
+  // limit, asin(9 / 100) = 5.16 degrees, in their direction.
+  TDeskewTransform t;
+  for (int sign : {-1, 1}) {
+    TDibGraphic page;
+    MakeWhitePage(page, 100, 400);
+    for (int top = 20; top < 360; top += 25)
+      for (int x = 0; x < 100; ++x) {
+        const int y = top + sign * x * 12 / 100 + (sign < 0 ? 12 : 0);
+        page.ScanLine(y)[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+      }
+    EXPECT_NEAR(t.FindSkewAngle(page), -sign * 5.164, 0.001);
+  }
+}
+
 TEST(DeskewSearch, FastSearchEqualsPlainDefinition) {
   TDeskewTransform t;
   TDibGraphic page;
@@ -100,7 +116,7 @@ TEST(DeskewSearch, FastSearchEqualsPlainDefinition) {
   // high resolutions; the padding bits hold garbage.
   for (const Case& c : {Case{64, 300, 40, 300}, Case{65, 200, 10, 96}, Case{63, 111, 60, 600},
                         Case{128, 70, 50, 72}, Case{7, 50, 50, 300}, Case{300, 500, 5, 200},
-                        Case{1001, 640, 3, 300}, Case{517, 33, 30, 300}}) {
+                        Case{1001, 640, 3, 300}, Case{517, 33, 30, 300}, Case{2000, 130, 20, 300}}) {
     MakeNoisePage(page, c.w, c.h, c.black, c.dpi, static_cast<unsigned>(c.w * 7 + c.h));
     const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h);
     ExpectSameScores(t.ScoreCandidates(page), ReferenceScores(page), what);

@@ -2,6 +2,7 @@
 // byte orders, cut short and scrambled.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "image/Exif.h"
@@ -207,6 +208,27 @@ TEST(Exif, CutAndScrambledBlocksStayInsideTheData) {
   TExif exif;
   exif.ReadFromBuffer(nullptr, 0);
   EXPECT_FALSE(exif.ExifPresent);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ExifDamagedFiles, ReadWithinTheData) {
+  const auto folder = std::filesystem::path(__FILE__).parent_path() / "data";
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("exif-", 0) != 0 && name.rfind("jpeg-", 0) != 0) continue;
+    ++count;
+    TExif exif;
+    exif.ReadFromFile(entry.path().string());
+    if (name.rfind("exif-", 0) == 0) {
+      EXPECT_TRUE(exif.ExifPresent) << name;
+    }
+    EXPECT_EQ(exif.Make, "") << name;
+  }
+  EXPECT_GE(count, 4);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -257,7 +258,7 @@ TEST_P(JpegRealFile, LoadsLikeDjpegWithTheStatedFacts) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Manifest, JpegRealFile, testing::ValuesIn(kRealJpegs),
+INSTANTIATE_TEST_SUITE_P(Corpus, JpegRealFile, testing::ValuesIn(kRealJpegs),
                          [](const testing::TestParamInfo<RealJpeg>& info) {
                            std::string name = info.param.Name;
                            name = name.substr(0, name.size() - 4);
@@ -396,6 +397,26 @@ TEST(JpegGraphic, RegisteredForJpgAndJpeg) {
     EXPECT_STREQ(cls->Create()->ClassName(), "TJpegGraphic");
   }
   EXPECT_EQ(FileFormatDescription("JPG"), "JPEG");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(JpegDamagedFiles, LoadOrFailCleanly) {
+  const auto folder = std::filesystem::path(__FILE__).parent_path() / "data";
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("jpeg-", 0) != 0 && name.rfind("exif-", 0) != 0) continue;
+    ++count;
+    TJpegGraphic g;
+    try {
+      g.LoadFromFile(entry.path().string());
+    } catch (const EJpegError&) {
+    }
+  }
+  EXPECT_GE(count, 2);
 }
 
 }  // namespace

@@ -314,6 +314,11 @@ TEST(PdfGraphic, PagesOutsideTheDocumentLeaveTheImageUnchanged) {
   EXPECT_EQ(image.GetImageCount(notPdf), 0);
   image.LoadImageFromStream(notPdf, 1);
   EXPECT_TRUE(SamePixels(image, before));
+  image.LoadAllFrames = true;
+  image.LoadFromStream(notPdf);
+  EXPECT_TRUE(SamePixels(image, before));
+  EXPECT_EQ(image.FrameCount(), 0);
+  image.LoadAllFrames = false;
   image.LoadImageFromStream(s, 1);
   EXPECT_TRUE(SamePixels(image, written));
 }

@@ -321,19 +321,16 @@ TEST(PdfParser, PngPredictorsIncludingPaethTieOrder) {
   // Paeth: x0: a=0 b=10 c=0 -> p=10, pb=0 -> above (10) -> 11.
   // x1: a=11 b=20 c=10 -> p=21, pa=10 pb=1 pc=11 -> above -> 22.
   EXPECT_EQ(run(4, {1, 2, 3}), (std::vector<std::uint8_t>{10, 20, 30, 11, 22, 33}));
-  // Ties: left wins over above and upper-left; above wins over upper-left.
-  std::vector<std::uint8_t> tie = {0, 5, 5, 4, 0, 0};
-  ASSERT_TRUE(TPDFParser::UnpredictPng(tie, 2, 1));
-  // x0: a=0,b=5,c=0: p=5 pa=5 pb=0 -> 5. x1: a=5,b=5,c=5: p=5, all 0 -> left (5).
-  EXPECT_EQ(tie, (std::vector<std::uint8_t>{5, 5, 5, 5}));
-  std::vector<std::uint8_t> tie2 = {0, 3, 9, 4, 0, 0};
-  ASSERT_TRUE(TPDFParser::UnpredictPng(tie2, 2, 1));
-  // x1: a=3 (row2 x0 = 0 + paeth(0,3,0)=3), b=9, c=3: p=9, pa=6, pb=0 -> 9.
-  EXPECT_EQ(tie2, (std::vector<std::uint8_t>{3, 9, 3, 9}));
-  // Left and upper-left equally close, above further: left wins.
-  std::vector<std::uint8_t> tie3 = {0, 10, 10, 4, 0, 0};
-  ASSERT_TRUE(TPDFParser::UnpredictPng(tie3, 2, 1));
-  EXPECT_EQ(tie3[3], 10);
+  // Paeth ties. Row 1 gives "above" and "upper-left"; the first byte of
+  // row 2 decodes to 0, so the second byte sees left 0.
+  // left 0, above 3, upper-left 2: p = 1, left and upper-left both 1 away -> left.
+  std::vector<std::uint8_t> leftFirst = {0, 2, 3, 4, 254, 0};
+  ASSERT_TRUE(TPDFParser::UnpredictPng(leftFirst, 2, 1));
+  EXPECT_EQ(leftFirst, (std::vector<std::uint8_t>{2, 3, 0, 0}));
+  // left 0, above 3, upper-left 1: p = 2, above and upper-left both 1 away -> above.
+  std::vector<std::uint8_t> aboveFirst = {0, 1, 3, 4, 255, 0};
+  ASSERT_TRUE(TPDFParser::UnpredictPng(aboveFirst, 2, 1));
+  EXPECT_EQ(aboveFirst, (std::vector<std::uint8_t>{1, 3, 0, 3}));
   std::vector<std::uint8_t> bad = {5, 1, 2};
   EXPECT_FALSE(TPDFParser::UnpredictPng(bad, 2, 1));
 }

@@ -130,8 +130,11 @@ TEST(PpmGraphic, DamagedInputsRaiseTheFormatError) {
       {"letters in header", "P3\nab 1\n255\n1 2 3"},
       {"magic glued to number", "P21 1 255 0"},
   };
+  TDibGraphic page;
+  MakePageFromText(page, {"#.#", "..#"});
   for (const auto& d : damaged) {
     TPpmGraphic g;
+    g.Assign(page);
     TMemoryStream s = StreamOf(d.Bytes);
     try {
       g.LoadFromStream(s);
@@ -139,6 +142,7 @@ TEST(PpmGraphic, DamagedInputsRaiseTheFormatError) {
     } catch (const EImagingError& e) {
       EXPECT_STREQ(e.what(), "Not a valid PPM file") << d.Name;
     }
+    EXPECT_TRUE(SamePixels(g, page)) << d.Name << ": the image loaded before is kept";
   }
 }
 

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <fstream>
 #include <random>
 #include <regex>
@@ -543,6 +545,49 @@ TEST(TiffGraphic, RegisteredForTifAndTiff) {
     EXPECT_STREQ(cls->Create()->ClassName(), "TTiffGraphic");
   }
   EXPECT_EQ(FileFormatDescription("TIFF"), "TIFF file");
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> DamagedFiles(const std::string& prefix) {
+  const auto folder = std::filesystem::path(__FILE__).parent_path() / "data";
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Each file is named after what it breaks; each fails with our own error or
+// loads, never crashes.
+TEST(TiffDamagedFiles, LoadOrFailCleanly) {
+  const std::map<std::string, std::string> expected = {
+      {"tiff-bilevel-three-samples.tif", ""},
+      {"tiff-directory-cut.tif", "ETiffError TIFFOpen"},
+      {"tiff-ifd-loop.tif", ""},
+      {"tiff-palette-without-colormap.tif", "ETiffError TIFFOpen"},
+      {"tiff-strip-offset-beyond-end.tif", "ETiffError TIFFReadEncodedStrip"},
+      {"tiff-strip-short.tif", "ETiffError TIFFReadEncodedStrip"},
+  };
+  const auto files = DamagedFiles("tiff-");
+  ASSERT_EQ(files.size(), expected.size());
+  for (const std::string& path : files) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    SCOPED_TRACE(name);
+    TTiffGraphic g;
+    TMemoryStream s;
+    s.LoadFromFile(path);
+    std::string outcome;
+    try {
+      EXPECT_EQ(g.GetImageCount(s), 1);  // a directory linking to itself counts once
+      g.LoadFromStream(s);
+    } catch (const ETiffError& e) {
+      outcome = e.what();
+    }
+    EXPECT_EQ(outcome, expected.at(name));
+  }
 }
 
 }  // namespace

@@ -185,7 +185,7 @@ TEST_P(TiffRealFile, LoadsLikeLibtiffWithTheStatedFacts) {
   EXPECT_EQ(DifferingPixels(g, ref, t.FaxSenseInverted, t.Tolerance), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Manifest, TiffRealFile, testing::ValuesIn(kRealTiffs),
+INSTANTIATE_TEST_SUITE_P(Corpus, TiffRealFile, testing::ValuesIn(kRealTiffs),
                          [](const testing::TestParamInfo<RealTiff>& info) {
                            std::string name = info.param.Name;
                            name = name.substr(0, name.size() - 4) + "_p" + std::to_string(info.param.Page);

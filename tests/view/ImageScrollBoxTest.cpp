@@ -428,6 +428,12 @@ TEST(ImageScrollBox, MouseModesAndHandlers) {
   EXPECT_EQ(view->MouseHandler(), nullptr);
   EXPECT_EQ(view->PageCursor().shape(), Qt::ArrowCursor);
 
+  // The program's cursor images are in the resources.
+  for (const QCursor& c : {HandOpenedCursor(), HandClosedCursor(), InnerCursor(), OuterCursor()}) {
+    EXPECT_EQ(c.shape(), Qt::BitmapCursor);
+    EXPECT_FALSE(c.pixmap().isNull());
+  }
+
   // A handler the caller owns is not freed by the view.
   TMouseHandler mine(view.get());
   view->SetMouseHandler(&mine);

@@ -328,3 +328,19 @@ TEST_F(BandFixture, NewPageResetsTheBand) {
   EXPECT_FALSE(band->BandPresent());
   EXPECT_EQ(LastReport(), (TRect{0, 0, 0, 0}));
 }
+
+TEST_F(BandFixture, BandAndScrollingNeverRescaleThePage) {
+  ShowPage(2000, 2000);
+  int redraws = 0;
+  view->OnRedraw = [&](TDibGraphic*) { ++redraws; };
+  Drag(*view, 10, 10, 300, 200);
+  Drag(*view, 100, 100, 150, 180);  // move the band
+  view->SetVertScrollPos(500);
+  view->SetHorzScrollPos(300);
+  // Page coordinates follow the scrolled page.
+  Press(*view, 400, 600);
+  Move(*view, 450, 650);
+  Release(*view, 450, 650);
+  EXPECT_EQ(LastReport(), (TRect{400, 600, 450, 650}));
+  EXPECT_EQ(redraws, 0);
+}
