@@ -85,7 +85,7 @@ class TCorrectionCommands : public QObject {
   }
   void ForgetRegions() {
     Band().ClearMarkedRegions();
-    fixedCursor_ = -1;
+    w_.FixedAreaCursor = -1;
   }
   // Registers a command; the parameters are read from the fields first and
   // a failing routine never escapes into the event loop.
@@ -136,7 +136,6 @@ class TCorrectionCommands : public QObject {
 
   TFViewTrans& w_;
   TNBRotateTransform quarterTurn_;
-  int fixedCursor_ = -1;
   TSize sizeBefore_;  // the active page's size when the running command began
 };
 
@@ -199,7 +198,7 @@ void TCorrectionCommands::Install() {
   });
   On(C::FixedClear, [this] {
     for (TImageScrollBox* v : AllViews()) v->ClearFixedAreas();
-    fixedCursor_ = -1;
+    w_.FixedAreaCursor = -1;
   });
   On(C::FixedNext, [this] { StepFixed(1); });
   On(C::FixedSelect, [this] { StepFixed(1); });
@@ -508,11 +507,11 @@ void TCorrectionCommands::StepFixed(int step) {
   const int count = static_cast<int>(view->FixedAreas().size());
   if (count == 0 || view->Graphic().Empty()) return;
   w_.SetMouseMode(10);
-  if (fixedCursor_ < 0 || fixedCursor_ >= count)
-    fixedCursor_ = step > 0 ? 0 : count - 1;
+  if (w_.FixedAreaCursor < 0 || w_.FixedAreaCursor >= count)
+    w_.FixedAreaCursor = step > 0 ? 0 : count - 1;
   else
-    fixedCursor_ = (fixedCursor_ + step + count) % count;
-  view->SelectFixedArea(fixedCursor_);
+    w_.FixedAreaCursor = (w_.FixedAreaCursor + step + count) % count;
+  view->SelectFixedArea(w_.FixedAreaCursor);
 }
 
 void TCorrectionCommands::Escape() {
