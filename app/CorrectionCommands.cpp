@@ -19,7 +19,7 @@
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
 #include "correction/PagePlacement.h"
-#include "correction/SpeckRemoval.h"
+#include "correction/NoiseRemoval.h"
 #include "correction/StrokeWeight.h"
 #include "image/transforms/ConvertToGrayTransform.h"
 #include "image/transforms/RotateTransform.h"

@@ -10,7 +10,7 @@
 #include "correction/Borders.h"
 #include "correction/NoiseData.h"
 #include "correction/PagePlacement.h"
-#include "correction/SpeckRemoval.h"
+#include "correction/NoiseRemoval.h"
 #include "correction/StrokeWeight.h"
 #include "image/TiffGraphic.h"
 

@@ -16,7 +16,7 @@
 #include "correction/StrokeWeight.h"
 #include "correction/NoiseData.h"
 #include "correction/PagePlacement.h"
-#include "correction/SpeckRemoval.h"
+#include "correction/NoiseRemoval.h"
 #include "image/Canvas.h"
 #include "image/transforms/ConvertToGrayTransform.h"
 #include "image/transforms/RotateTransform.h"

@@ -17,7 +17,7 @@
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
 #include "correction/PagePlacement.h"
-#include "correction/SpeckRemoval.h"
+#include "correction/NoiseRemoval.h"
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
 #include "support/TestSupport.h"

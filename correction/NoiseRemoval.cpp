@@ -1,4 +1,4 @@
-#include "correction/SpeckRemoval.h"
+#include "correction/NoiseRemoval.h"
 
 #include "correction/NoiseData.h"
 #include "correction/RasterRows.h"

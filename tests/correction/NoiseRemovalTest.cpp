@@ -1,4 +1,4 @@
-#include "correction/SpeckRemoval.h"
+#include "correction/NoiseRemoval.h"
 
 #include <gtest/gtest.h>
 
