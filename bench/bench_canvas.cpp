@@ -1,13 +1,13 @@
 // Drawing-layer operations on the reference A4 page (2480 x 3508, 1 bit),
 // beside the nearest Leptonica operations where it has one.
 #include <benchmark/benchmark.h>
-#include <tiffio.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "image/Canvas.h"
+#include "bench/BenchPages.h"
 #include "image/DibGraphic.h"
 
 #ifdef VELTRAX_HAVE_LEPTONICA
@@ -16,31 +16,9 @@
 
 namespace {
 
-const std::string kPage = std::string(VELTRAX_SHARED_DIR) + "/testdata/bench/a4-feyn.tif";
+const std::string kPage = BenchPagePath();
 
-// The page read straight through libtiff, ink = bit 0.
-TDibGraphic& Page() {
-  static TDibGraphic page;
-  if (page.Empty()) {
-    TIFF* tif = TIFFOpen(kPage.c_str(), "r");
-    if (!tif) throw std::runtime_error("cannot open " + kPage);
-    uint32_t w = 0, h = 0;
-    uint16_t photometric = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    page.NewImage(static_cast<int>(w), static_cast<int>(h), ifBlackWhite, nullptr, 300, 300);
-    std::vector<uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif)));
-    for (uint32_t y = 0; y < h; ++y) {
-      TIFFReadScanline(tif, line.data(), y);
-      uint8_t* row = page.ScanLine(static_cast<int>(y));
-      for (std::size_t i = 0; i < line.size(); ++i)
-        row[i] = photometric == PHOTOMETRIC_MINISWHITE ? static_cast<uint8_t>(~line[i]) : line[i];
-    }
-    TIFFClose(tif);
-  }
-  return page;
-}
+TDibGraphic& Page() { return BenchPage(); }
 
 TDibGraphic& ColourPage() {
   static TDibGraphic page;
