@@ -51,18 +51,7 @@ void TAntiAliasTransform::Apply(TDibGraphic& image) {
 
 void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
   if (source.ImageFormat() != ifBlackWhite) return;
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return;
-  }
-  Progress(0, 0, 100);
-  if (source.Empty()) {
-    destination.Clear();
-    Progress(100, 0, 100);
-    return;
-  }
+  if (!BeginApplyOnDest(source, destination)) return;
   const int sw = source.Width(), sh = source.Height();
   const int dw = Width ? Width : sw;
   const int dh = Height ? Height : sh;

@@ -7,18 +7,7 @@
 #include "image/transforms/PixelRows.h"
 
 void TConvertToGrayTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return;
-  }
-  Progress(0, 0, 100);
-  if (source.Empty()) {
-    destination.Clear();
-    Progress(100, 0, 100);
-    return;
-  }
+  if (!BeginApplyOnDest(source, destination)) return;
   const long red = std::lround(RedWeight * 1000.0);
   const long green = std::lround(GreenWeight * 1000.0);
   const long blue = std::lround(BlueWeight * 1000.0);

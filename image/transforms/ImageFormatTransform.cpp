@@ -141,18 +141,7 @@ void ToPaletteDithered(const TDibGraphic& src, TDibGraphic& dst, const std::func
 }  // namespace
 
 void TImageFormatTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return;
-  }
-  Progress(0, 0, 100);
-  if (source.Empty()) {
-    destination.Clear();
-    Progress(100, 0, 100);
-    return;
-  }
+  if (!BeginApplyOnDest(source, destination)) return;
   destination.NewImage(source.Width(), source.Height(), Format, nullptr, 0, 0);
   destination.SetXPelsPerMeter(source.XPelsPerMeter());
   destination.SetYPelsPerMeter(source.YPelsPerMeter());

@@ -13,6 +13,22 @@ void TImageTransform::ApplyOnDest(const TDibGraphic& /*source*/, TDibGraphic& /*
                                     ClassName()));
 }
 
+bool TImageTransform::BeginApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
+  if (&source == &destination) {
+    TDibGraphic temporary;
+    ApplyOnDest(source, temporary);
+    destination.Assign(temporary);
+    return false;
+  }
+  Progress(0, 0, 100);
+  if (source.Empty()) {
+    destination.Clear();
+    Progress(100, 0, 100);
+    return false;
+  }
+  return true;
+}
+
 void TImageTransform::Progress(std::int64_t current, std::int64_t min, std::int64_t max) {
   int percent = 0;
   if (max > min) {

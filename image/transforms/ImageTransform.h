@@ -26,6 +26,11 @@ class TImageTransform {
   int LastPercent = -1;
 
  protected:
+  // The common start of ApplyOnDest: a destination that is the source
+  // itself is served through a temporary image, and an empty source gives
+  // an empty destination (progress 0 and 100). Returns true when the
+  // caller goes on with the work.
+  bool BeginApplyOnDest(const TDibGraphic& source, TDibGraphic& destination);
   // Reports (current - min) * 100 / (max - min) when it changed.
   void Progress(std::int64_t current, std::int64_t min, std::int64_t max);
 };

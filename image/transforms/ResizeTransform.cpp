@@ -3,18 +3,7 @@
 #include "image/Canvas.h"
 
 void TResizeTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return;
-  }
-  Progress(0, 0, 100);
-  if (source.Empty()) {
-    destination.Clear();
-    Progress(100, 0, 100);
-    return;
-  }
+  if (!BeginApplyOnDest(source, destination)) return;
   const TImageFormat format = ChangeFormat ? NewFormat : source.ImageFormat();
   destination.NewImage(Width, Height, format, format == source.ImageFormat() ? &source.Palette() : nullptr, 0, 0);
   destination.SetXPelsPerMeter(source.XPelsPerMeter());
