@@ -169,6 +169,22 @@ std::int64_t PercentOf(std::int64_t value, std::int64_t percent) {
   return q;
 }
 
+// First and last index whose count reaches the limit; first and last are
+// left as they are when none does (the last is searched down to the first).
+template <typename CountReaches>
+void ContentSpan(int size, CountReaches reaches, int& first, int& last) {
+  for (int i = 0; i < size; ++i)
+    if (reaches(i)) {
+      first = i;
+      break;
+    }
+  for (int i = size - 1; i >= first; --i)
+    if (reaches(i)) {
+      last = i;
+      break;
+    }
+}
+
 }  // namespace
 
 TRect FindContentBounds(const TDibGraphic& image, int rowInk, int colInk, int threshold) {
@@ -176,32 +192,13 @@ TRect FindContentBounds(const TDibGraphic& image, int rowInk, int colInk, int th
   const int width = image.Width(), height = image.Height();
   if (image.ImageFormat() == ifBlackWhite) {
     TRect r{};
-    auto rowCounts = [&](int y) { return BilevelRowInk(image.ScanLine(y), width) >= rowInk; };
-    for (int y = 0; y < height; ++y)
-      if (rowCounts(y)) {
-        r.Top = y;
-        break;
-      }
-    for (int y = height - 1; y >= r.Top; --y)
-      if (rowCounts(y)) {
-        r.Bottom = y;
-        break;
-      }
+    ContentSpan(height, [&](int y) { return BilevelRowInk(image.ScanLine(y), width) >= rowInk; }, r.Top, r.Bottom);
     if (colInk <= 0) {
       r.Left = 0;
       r.Right = width - 1;
     } else {
       const std::vector<int> cols = BilevelColumnInk(image);
-      for (int x = 0; x < width; ++x)
-        if (cols[static_cast<std::size_t>(x)] >= colInk) {
-          r.Left = x;
-          break;
-        }
-      for (int x = width - 1; x >= r.Left; --x)
-        if (cols[static_cast<std::size_t>(x)] >= colInk) {
-          r.Right = x;
-          break;
-        }
+      ContentSpan(width, [&](int x) { return cols[static_cast<std::size_t>(x)] >= colInk; }, r.Left, r.Right);
     }
     return r;
   }
@@ -209,26 +206,8 @@ TRect FindContentBounds(const TDibGraphic& image, int rowInk, int colInk, int th
   std::vector<int> rows, cols;
   OtherInk(image, threshold, rows, cols);
   TRect r{0, 0, width, height};
-  for (int y = 0; y < height; ++y)
-    if (rows[static_cast<std::size_t>(y)] >= rowInk) {
-      r.Top = y;
-      break;
-    }
-  for (int y = height - 1; y >= r.Top; --y)
-    if (rows[static_cast<std::size_t>(y)] >= rowInk) {
-      r.Bottom = y;
-      break;
-    }
-  for (int x = 0; x < width; ++x)
-    if (cols[static_cast<std::size_t>(x)] >= colInk) {
-      r.Left = x;
-      break;
-    }
-  for (int x = width - 1; x >= r.Left; --x)
-    if (cols[static_cast<std::size_t>(x)] >= colInk) {
-      r.Right = x;
-      break;
-    }
+  ContentSpan(height, [&](int y) { return rows[static_cast<std::size_t>(y)] >= rowInk; }, r.Top, r.Bottom);
+  ContentSpan(width, [&](int x) { return cols[static_cast<std::size_t>(x)] >= colInk; }, r.Left, r.Right);
   return r;
 }
 
