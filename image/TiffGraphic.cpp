@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/GraphicRegistry.h"
+#include "image/Group4Encoder.h"
 #include "image/transforms/NegativeTransform.h"
 #include "image/transforms/RotateTransform.h"
 
@@ -775,9 +776,30 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
 
   const int h = Height();
   const int w = Width();
+  int last = -1;
+  if (format == ifBlackWhite && compression_ == tcCCITT4) {
+    // Group 4 strips are coded here and handed to libtiff as they are.
+    const int stripRows =
+        RowsPerStrip > 0 && RowsPerStrip < static_cast<std::uint32_t>(h) ? static_cast<int>(RowsPerStrip) : h;
+    if (stripRows == h) setInt(TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(h));
+    const std::ptrdiff_t rowStep = h > 1 ? ScanLine(1) - ScanLine(0) : 0;
+    std::vector<std::uint8_t> code;
+    for (int top = 0, strip = 0; top < h; top += stripRows, ++strip) {
+      const int rows = std::min(stripRows, h - top);
+      code.clear();
+      EncodeGroup4(ScanLine(top), rowStep, w, rows, false, code);
+      if (FillOrderLsbFirst) TIFFReverseBits(code.data(), static_cast<tmsize_t>(code.size()));
+      if (TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), code.data(), static_cast<tmsize_t>(code.size())) < 0)
+        throw ETiffError("TIFFWriteRawStrip");
+      last = Progress(top + rows, 0, last, h);
+    }
+    if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");
+    handle.reset();
+    Progress(100, 0, last, 100);
+    return;
+  }
   const std::size_t rowBytes = static_cast<std::size_t>(BytesPerScanLine());
   std::vector<std::uint8_t> row(rowBytes);
-  int last = -1;
   for (int y = 0; y < h; ++y) {
     const std::uint8_t* src = ScanLine(y);
     if (format == ifBlackWhite && ccitt) {

@@ -241,6 +241,36 @@ TEST(TiffGraphic, FaxPagesAreStoredWhiteIsZeroOthersBlackIsZero) {
   }
 }
 
+TEST(TiffGraphic, Group4PagesInStripsAndEitherFillOrderReadBackExactly) {
+  TTiffGraphic g;
+  MakePage(g, ifBlackWhite, 203, 61, 7);
+  for (std::uint32_t stripRows : {TTiffGraphic::DefaultRowsPerStrip, 7u, 61u}) {
+    for (bool lsbFirst : {false, true}) {
+      g.SetCompression(tcCCITT4);
+      g.RowsPerStrip = stripRows;
+      g.FillOrderLsbFirst = lsbFirst;
+      const std::string path = WriteTempFile(SaveToBytes(g));
+      TIFF* tif = TIFFOpen(path.c_str(), "r");
+      ASSERT_NE(tif, nullptr);
+      std::uint32_t rows = 0;
+      TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+      EXPECT_EQ(rows, std::min<std::uint32_t>(stripRows, 61u));
+      EXPECT_EQ(TIFFNumberOfStrips(tif), stripRows == 7u ? 9u : 1u);
+      // libtiff's own decode: black is 1 on disk.
+      std::vector<std::uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif)));
+      for (int y = 0; y < g.Height(); ++y) {
+        ASSERT_GE(TIFFReadScanline(tif, line.data(), static_cast<std::uint32_t>(y), 0), 0);
+        for (int x = 0; x < g.Width(); ++x)
+          ASSERT_EQ((line[x / 8] >> (7 - x % 8)) & 1, g.GetPixelIndex(x, y) == 0 ? 1 : 0) << x << "," << y;
+      }
+      TIFFClose(tif);
+      TTiffGraphic back;
+      back.LoadFromFile(path);
+      EXPECT_TRUE(SamePixels(g, back));
+    }
+  }
+}
+
 TEST(TiffGraphic, WriterTagsTextAndDefaultDateTime) {
   TTiffGraphic g;
   MakePage(g, ifTrueColor, 20, 10);
