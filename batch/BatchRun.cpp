@@ -6,12 +6,14 @@
 #include <chrono>
 #include <csignal>
 #include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "app/SafeWrite.h"
 #include "batch/PageFiles.h"
@@ -230,6 +232,7 @@ class TScheduler {
         if (config_.Verbose)
           verbose += source + "\t" + std::to_string(task.Page + 1) + "\t" + StepName(step) + "\t" + measured + "\n";
       }
+      PreparePageForWriting(page, source, config_.Settings);
     } catch (const std::exception& e) {
       error = "page " + std::to_string(task.Page + 1) + ": " + e.what();
     } catch (...) {
@@ -264,6 +267,81 @@ class TScheduler {
   int countedFiles_ = 0;
 };
 
+// Commits written files (flush to the disk, rename over the target) on a
+// thread of its own, in file order, so that the writer goes on with the
+// next file while the disk catches up.
+class TCommitter {
+ public:
+  struct TResult {
+    int File = -1;
+    int Pages = 0;
+    std::string Error;  // empty: committed
+  };
+
+  TCommitter() : thread_([this] { Loop(); }) {}
+  ~TCommitter() { Finish(); }
+
+  // Waits while many commits are pending, so the disk sets the pace.
+  void Add(std::unique_ptr<TSafeFile> output, int file, int pages) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return pending_.size() < kMaxPending; });
+    pending_.push_back(TPending{std::move(output), file, pages});
+    changed_.notify_all();
+  }
+
+  // Results of the commits done since the last call.
+  std::vector<TResult> TakeResults() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(results_, {});
+  }
+
+  // Waits until every file handed over is committed.
+  void Finish() {
+    {
+      std::lock_guard lock(mutex_);
+      finishing_ = true;
+      changed_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  struct TPending {
+    std::unique_ptr<TSafeFile> Output;
+    int File = -1;
+    int Pages = 0;
+  };
+  static constexpr std::size_t kMaxPending = 8;
+
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !pending_.empty() || finishing_; });
+      if (pending_.empty()) return;
+      TPending item = std::move(pending_.front());
+      lock.unlock();
+      TResult result{item.File, item.Pages, {}};
+      try {
+        item.Output->Commit();
+      } catch (const std::exception& e) {
+        result.Error = e.what();
+      }
+      item.Output.reset();
+      lock.lock();
+      pending_.pop_front();
+      results_.push_back(std::move(result));
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<TPending> pending_;
+  std::vector<TResult> results_;
+  bool finishing_ = false;
+  std::thread thread_;  // last: starts once the rest is ready
+};
+
 void ReportFailure(const std::string& file, const std::string& error) {
   std::fprintf(stderr, "pagemend: %s: %s\n", file.c_str(), error.c_str());
   std::fflush(stderr);
@@ -290,6 +368,20 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
                      static_cast<int>(files.size()));
   TStepContext ctx;
   scheduler.InitContext(ctx);
+  TCommitter committer;
+  auto reportCommits = [&](std::vector<TCommitter::TResult> results) {
+    for (const TCommitter::TResult& r : results) {
+      const std::string& source = files[r.File].Source;
+      if (r.Error.empty()) {
+        summary.Pages += r.Pages;
+        progress.FileDone(source, r.Pages, true);
+      } else {
+        ReportFailure(source, r.Error);
+        ++summary.Failures;
+        progress.FileDone(source, 0, false);
+      }
+    }
+  };
 
   for (int f = 0; f < static_cast<int>(files.size()); ++f) {
     const TBatchFile& file = files[f];
@@ -299,9 +391,9 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
       std::error_code ec;
       const auto folder = std::filesystem::path(file.Output).parent_path();
       if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-      TSafeFile output(file.Output);
+      auto output = std::make_unique<TSafeFile>(file.Output);
       TCorrectedPage current;
-      WritePages(output.TempPath(), file.Source, count, config.Settings, [&](int p) -> TCorrectedPage& {
+      WritePages(output->TempPath(), file.Source, count, config.Settings, [&](int p) -> TCorrectedPage& {
         std::string verbose;
         current = TCorrectedPage{};  // free the previous page first
         current = scheduler.WaitForPage(f, p, ctx, verbose);
@@ -313,9 +405,8 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
         progress.PageDone();
         return current;
       });
-      output.Commit();
-      summary.Pages += written;
-      progress.FileDone(file.Source, written, true);
+      current = TCorrectedPage{};
+      committer.Add(std::move(output), f, written);
     } catch (const EInterrupted&) {
       summary.Interrupted = true;
       ++summary.Failures;
@@ -331,12 +422,15 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
       ++summary.Failures;
       progress.FileDone(file.Source, 0, false);
     }
+    reportCommits(committer.TakeResults());
     const auto [countedPages, countedFiles] = scheduler.Counted();
     progress.SetEstimate(countedFiles > 0 ? countedPages * static_cast<long>(files.size()) / countedFiles : 0);
   }
 
   scheduler.Stop();
   for (auto& t : helpers) t.join();
+  committer.Finish();
+  reportCommits(committer.TakeResults());
   progress.Finish();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);

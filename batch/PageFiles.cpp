@@ -35,7 +35,21 @@ TTiffCompression SaveCompression(int f, const TDibGraphic& page, TTiffCompressio
   throw std::runtime_error(e.what());
 }
 
+TTiffGraphic* SetSaveCompression(TCorrectedPage& item, const TSettingsRecord& settings) {
+  auto* tiff = dynamic_cast<TTiffGraphic*>(item.Page.get());
+  if (!tiff) throw std::runtime_error("internal error: a TIFF page is not a TIFF graphic");
+  const TTiffCompression own =
+      item.SourceCompression >= 0 ? static_cast<TTiffCompression>(item.SourceCompression) : tiff->Compression();
+  tiff->SetCompression(SaveCompression(settings.F, *tiff, own));
+  return tiff;
+}
+
 }  // namespace
+
+void PreparePageForWriting(TCorrectedPage& item, const std::string& typeName, const TSettingsRecord& settings) {
+  if (!IsTiffFile(QString::fromStdString(typeName)) || !item.Page || item.Page->Empty()) return;
+  SetSaveCompression(item, settings)->CodeStripsAhead();
+}
 
 int CountPages(const std::string& fileName) {
   auto graphic = CreateGraphicForFile(fileName);
@@ -77,12 +91,7 @@ void WritePages(const std::string& fileName, const std::string& typeName, int pa
   if (!CanWriteFileType(typeName, &reason)) throw std::runtime_error(reason);
   if (IsTiffFile(type)) {
     for (int i = 0; i < pageCount; ++i) {
-      TCorrectedPage& item = getPage(i);
-      auto* tiff = dynamic_cast<TTiffGraphic*>(item.Page.get());
-      if (!tiff) throw std::runtime_error("internal error: a TIFF page is not a TIFF graphic");
-      const TTiffCompression own =
-          item.SourceCompression >= 0 ? static_cast<TTiffCompression>(item.SourceCompression) : tiff->Compression();
-      tiff->SetCompression(SaveCompression(settings.F, *tiff, own));
+      TTiffGraphic* tiff = SetSaveCompression(getPage(i), settings);
       if (i == 0)
         tiff->SaveToFile(fileName);
       else

@@ -24,6 +24,11 @@ TCorrectedPage LoadPage(const std::string& fileName, int index);
 // Whether files of this name can be written (TIFF, PDF or JPEG).
 bool CanWriteFileType(const std::string& fileName, std::string* reason);
 
+// Does the part of writing a corrected page that needs no other page (the
+// coding of Group 4 TIFF strips), so that workers can do it ahead of the
+// writer. typeName's extension gives the output type, as for WritePages.
+void PreparePageForWriting(TCorrectedPage& page, const std::string& typeName, const TSettingsRecord& settings);
+
 // Writes pageCount pages to fileName (a new file) in the format of
 // typeName's extension. getPage(i) is called once per page, in order; the
 // page it returns stays alive until the next call or the end.

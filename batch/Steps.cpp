@@ -76,7 +76,7 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
   if (page.Empty()) return ctx.Measure ? std::string("empty page") : std::string();
   switch (step) {
     case TStep::Deskew: {
-      const float angle = DeskewPage(page, ctx.Work, ctx.Undo, s.K == 20, s.D == 200, nullptr);
+      const float angle = DeskewPage(page, ctx.Work, ctx.Undo, s.K == 20, s.D == 200, nullptr, ctx.SearchThreads);
       ctx.Undo.Clear();
       return ctx.Measure ? Format("angle=%.4f", static_cast<double>(angle)) : std::string();
     }

@@ -23,6 +23,9 @@ struct TStepContext {
   const TSettingsRecord* Settings = nullptr;
   const std::vector<TRect>* FixedAreas = nullptr;
   bool Measure = false;  // fill in what the step measured or did
+  // Threads of the skew search within one page (0: one per core). Pages
+  // already run on all workers, so a batch searches on one.
+  int SearchThreads = 1;
   TDibGraphic Undo;
   TDibGraphic Work;
 };

@@ -19,11 +19,13 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <numbers>
 #include <system_error>
 #include <thread>
 
 #include "image/ImagingHooks.h"
+#include "image/PixelMemory.h"
 #include "image/transforms/ImageFormatTransform.h"
 #include "image/transforms/RotateTransform.h"
 
@@ -67,14 +69,16 @@ class TPrefixTable {
   TPrefixTable(const TDibGraphic& image, int threadCount, TFillFn fill)
       : height_(image.Height()) {
     const std::size_t words = static_cast<std::size_t>(image.Width() / 64 + 1);
-    entries_ = std::make_unique_for_overwrite<TPrefixEntry[]>(words * static_cast<std::size_t>(height_));
-    RunParallel(threadCount, height_,
-                [&](int first, int last) { fill(image, entries_.get(), first, last); });
+    // Page-sized: taken from pixel memory, which faults in large steps.
+    memory_ = MakePixelBuffer(words * static_cast<std::size_t>(height_) * sizeof(TPrefixEntry));
+    if (!memory_) throw std::bad_alloc();
+    entries_ = reinterpret_cast<TPrefixEntry*>(memory_.get());
+    RunParallel(threadCount, height_, [&](int first, int last) { fill(image, entries_, first, last); });
   }
 
   int Height() const { return height_; }
   const TPrefixEntry* Column(int x) const {
-    return entries_.get() + static_cast<std::size_t>(x >> 6) * static_cast<std::size_t>(height_);
+    return entries_ + static_cast<std::size_t>(x >> 6) * static_cast<std::size_t>(height_);
   }
 
   // Runs body(first, last) over [0, count) split into up to threadCount parts.
@@ -102,7 +106,8 @@ class TPrefixTable {
 
  private:
   int height_;
-  std::unique_ptr<TPrefixEntry[]> entries_;
+  TPixelBuffer memory_;
+  TPrefixEntry* entries_ = nullptr;
 };
 
 // Fills rows [first, last) of the prefix table (layout as in TPrefixTable).
@@ -555,10 +560,16 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn) {
 }
 
 float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
-                 bool verticalWriting, const TRect* selection) {
+                 bool verticalWriting, const TRect* selection, int threadCount) {
   if (page.Empty()) return 0.0f;
   float angle = 0.0f;
-  if (selection != nullptr) {
+  bool undoIsCopy = false;
+  if (selection == nullptr && !verticalWriting && page.ImageFormat() == ifBlackWhite) {
+    // A bilevel page is measured on the undo copy itself, which then
+    // serves as the source of the rotation.
+    angle = DetectSkewAngle(page, &undo, threadCount);
+    undoIsCopy = true;
+  } else if (selection != nullptr) {
     const TRect r = IntersectRect(NormalizeRect(*selection), PageRect(page));
     if (r.IsEmpty())
       work.Clear();
@@ -566,13 +577,13 @@ float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool g
       CopyPart(page, r, work);
     angle = DetectRegionSkew(work, &undo, work.Height() > work.Width());
   } else if (!verticalWriting) {
-    angle = DetectSkewAngle(page, &work);
+    angle = DetectSkewAngle(page, &work, threadCount);
   } else {
     work.Assign(page);
     angle = DetectRegionSkew(work, &undo, true);
   }
   work.Clear();
-  undo.Assign(page);
+  if (!undoIsCopy) undo.Assign(page);
   if (angle != 0.0f) {
     if (page.ImageFormat() != ifBlackWhite)
       RotateImageKeep(page, &undo, !growSize, angle);

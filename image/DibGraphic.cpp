@@ -169,8 +169,6 @@ int TRgbToPaletteConverter::PaletteIndex(TColor32 color) {
 
 // --- TDibGraphic ------------------------------------------------------------
 
-void TDibGraphic::AlignedFree::operator()(std::uint8_t* p) const { std::free(p); }
-
 TDibGraphic::TDibGraphic() = default;
 TDibGraphic::~TDibGraphic() = default;
 
@@ -202,11 +200,9 @@ void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPa
   const std::size_t size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
   if (size / static_cast<std::size_t>(height) != static_cast<std::size_t>(stride) || size > kMaxImageBytes)
     throw EImagingError("Out of resources");
-  const std::size_t allocSize = (size + 63) & ~std::size_t{63};
-  auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(64, allocSize));
-  if (!p) throw EImagingError("Out of resources");
-  std::memset(p, 0, allocSize);
-  buffer_.reset(p);
+  buffer_ = MakePixelBuffer(size);
+  if (!buffer_) throw EImagingError("Out of resources");
+  std::uint8_t* p = buffer_.get();
   bits_ = p;
   width_ = width;
   height_ = height;

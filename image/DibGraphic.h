@@ -23,6 +23,7 @@
 
 #include "image/ImagingErrors.h"
 #include "image/ImagingTypes.h"
+#include "image/PixelMemory.h"
 #include "image/Stream.h"
 
 enum TImageFormat : std::uint8_t {
@@ -205,11 +206,7 @@ class TDibGraphic {
   virtual void ImageCreated() {}
 
  private:
-  struct AlignedFree {
-    void operator()(std::uint8_t* p) const;
-  };
-
-  std::unique_ptr<std::uint8_t[], AlignedFree> buffer_;
+  TPixelBuffer buffer_;
   std::uint8_t* bits_ = nullptr;
   int width_ = 0;
   int height_ = 0;

@@ -362,12 +362,16 @@ void TTiffGraphic::Assign(const TDibGraphic& source) {
   if (const auto* tiff = dynamic_cast<const TTiffGraphic*>(&source)) RowsPerStrip = tiff->RowsPerStrip;
 }
 
-void TTiffGraphic::ImageCreated() { compression_ = ImageFormat() == ifBlackWhite ? tcCCITT4 : tcPackbits; }
+void TTiffGraphic::ImageCreated() {
+  compression_ = ImageFormat() == ifBlackWhite ? tcCCITT4 : tcPackbits;
+  codedStrips_.clear();
+}
 
 void TTiffGraphic::SetCompression(TTiffCompression value) {
   if (!TiffCompressionAllowed(value, ImageFormat()))
     throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(value),
                                       ImageFormatText(ImageFormat())));
+  if (value != compression_) codedStrips_.clear();
   compression_ = value;
 }
 
@@ -778,20 +782,19 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
   const int w = Width();
   int last = -1;
   if (format == ifBlackWhite && compression_ == tcCCITT4) {
-    // Group 4 strips are coded here and handed to libtiff as they are.
-    const int stripRows =
-        RowsPerStrip > 0 && RowsPerStrip < static_cast<std::uint32_t>(h) ? static_cast<int>(RowsPerStrip) : h;
+    // Group 4 strips are coded here (or were coded ahead) and handed to
+    // libtiff as they are.
+    const int stripRows = Group4StripRows();
     if (stripRows == h) setInt(TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(h));
-    const std::ptrdiff_t rowStep = h > 1 ? ScanLine(1) - ScanLine(0) : 0;
-    std::vector<std::uint8_t> code;
-    for (int top = 0, strip = 0; top < h; top += stripRows, ++strip) {
-      const int rows = std::min(stripRows, h - top);
-      code.clear();
-      EncodeGroup4(ScanLine(top), rowStep, w, rows, false, code);
-      if (FillOrderLsbFirst) TIFFReverseBits(code.data(), static_cast<tmsize_t>(code.size()));
+    const TCodedLayout layout{w, h, stripRows, FillOrderLsbFirst};
+    std::vector<std::vector<std::uint8_t>> strips =
+        !codedStrips_.empty() && codedLayout_ == layout ? std::move(codedStrips_) : CodeGroup4Strips();
+    codedStrips_.clear();
+    for (std::size_t strip = 0; strip < strips.size(); ++strip) {
+      std::vector<std::uint8_t>& code = strips[strip];
       if (TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), code.data(), static_cast<tmsize_t>(code.size())) < 0)
         throw ETiffError("TIFFWriteRawStrip");
-      last = Progress(top + rows, 0, last, h);
+      last = Progress(static_cast<int>(std::min<std::size_t>(h, (strip + 1) * stripRows)), 0, last, h);
     }
     if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");
     handle.reset();
@@ -822,6 +825,31 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
   if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");
   handle.reset();
   Progress(100, 0, last, 100);
+}
+
+int TTiffGraphic::Group4StripRows() const {
+  const int h = Height();
+  return RowsPerStrip > 0 && RowsPerStrip < static_cast<std::uint32_t>(h) ? static_cast<int>(RowsPerStrip) : h;
+}
+
+std::vector<std::vector<std::uint8_t>> TTiffGraphic::CodeGroup4Strips() const {
+  const int h = Height();
+  const int stripRows = Group4StripRows();
+  const std::ptrdiff_t rowStep = h > 1 ? ScanLine(1) - ScanLine(0) : 0;
+  std::vector<std::vector<std::uint8_t>> strips;
+  for (int top = 0; top < h; top += stripRows) {
+    std::vector<std::uint8_t>& code = strips.emplace_back();
+    EncodeGroup4(ScanLine(top), rowStep, Width(), std::min(stripRows, h - top), false, code);
+    if (FillOrderLsbFirst) TIFFReverseBits(code.data(), static_cast<tmsize_t>(code.size()));
+  }
+  return strips;
+}
+
+void TTiffGraphic::CodeStripsAhead() {
+  codedStrips_.clear();
+  if (Empty() || ImageFormat() != ifBlackWhite || compression_ != tcCCITT4) return;
+  codedStrips_ = CodeGroup4Strips();
+  codedLayout_ = TCodedLayout{Width(), Height(), Group4StripRows(), FillOrderLsbFirst};
 }
 
 void RegisterTiffFormat() {

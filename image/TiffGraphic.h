@@ -17,6 +17,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "image/DibGraphic.h"
 
@@ -99,6 +100,12 @@ class TTiffGraphic : public TDibGraphic {
   // Text of a private tag (40000..40019) as last read; empty otherwise.
   const std::string& PrivateTagText(std::uint16_t tag) const;
 
+  // Codes the strips of a Group 4 bilevel page now (nothing for other
+  // pages), so that the next save only writes them: worker threads code
+  // pages ahead of a single writer. The next save takes them; the pixels,
+  // compression, strip rows and fill order must not change in between.
+  void CodeStripsAhead();
+
   // What libtiff last reported while this object worked (for diagnostics;
   // the exception messages stay the fixed step texts).
   const std::string& LastLibraryError() const { return lastError_; }
@@ -114,8 +121,18 @@ class TTiffGraphic : public TDibGraphic {
  private:
   void ReadPage(TStream& stream, int pageNumber);
   void WritePage(TStream& stream, const char* mode);
+  // Rows per Group 4 strip as the page will be written.
+  int Group4StripRows() const;
+  std::vector<std::vector<std::uint8_t>> CodeGroup4Strips() const;
 
   TTiffCompression compression_ = tcCCITT4;
+  // Strips coded ahead, and the layout they were coded for.
+  std::vector<std::vector<std::uint8_t>> codedStrips_;
+  struct TCodedLayout {
+    int Width = 0, Height = 0, StripRows = 0;
+    bool LsbFirst = false;
+    bool operator==(const TCodedLayout&) const = default;
+  } codedLayout_;
   std::string lastError_;
   std::string lastWarning_;
 };

@@ -193,7 +193,9 @@ TEST_F(SavingFixture, AFullDiskOrAReadOnlyFolderLeavesTheOriginalIntact) {
     work->OpenFiles({src});
     SetSaveFolder(QString());  // over the source
     ASSERT_GE(window->SourceView()->FrameCount(), 2);
-    if (readOnly) ASSERT_TRUE(fs.RemountReadOnly());
+    if (readOnly) {
+      ASSERT_TRUE(fs.RemountReadOnly());
+    }
     TDibGraphic& page = window->SourceView()->Graphic();
     std::fill(page.ScanLine(3), page.ScanLine(3) + page.BytesPerScanLine(), 0);
     messages.clear();

@@ -276,3 +276,20 @@ TEST(Streams, MemoryAndFileBehaveAlike) {
   EXPECT_THROW(m.ReadBuffer(buf, 1), EImagingError);
   EXPECT_THROW(TFileStream(path + ".missing", TFileMode::fmOpenRead), EImagingError);
 }
+
+TEST(PixelMemory, SmallAndPageSizedBlocksAreZeroAlignedAndWritable) {
+  for (std::size_t size : {std::size_t{1}, std::size_t{4000}, std::size_t{3} << 20, (std::size_t{1} << 20) + 7}) {
+    TPixelBuffer block = MakePixelBuffer(size);
+    ASSERT_TRUE(block) << size;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.get()) % 64, 0u) << size;
+    EXPECT_EQ(std::count(block.get(), block.get() + size, 0), static_cast<std::ptrdiff_t>(size)) << size;
+    std::fill(block.get(), block.get() + size, 0xA5);
+    EXPECT_EQ(block[size - 1], 0xA5);
+  }
+  // A page image reused for a new page starts white-of-zero again.
+  TDibGraphic page;
+  page.NewImage(2480, 3508, ifBlackWhite, nullptr, 300, 300);
+  std::fill(page.Bits(), page.Bits() + page.ImageSize(), 0xFF);
+  page.NewImage(2480, 3508, ifBlackWhite, nullptr, 300, 300);
+  EXPECT_EQ(std::count(page.Bits(), page.Bits() + page.ImageSize(), 0), static_cast<std::ptrdiff_t>(page.ImageSize()));
+}

@@ -271,6 +271,32 @@ TEST(TiffGraphic, Group4PagesInStripsAndEitherFillOrderReadBackExactly) {
   }
 }
 
+TEST(TiffGraphic, StripsCodedAheadAreWrittenOnlyForTheLayoutTheyWereCodedFor) {
+  TTiffGraphic g;
+  MakePage(g, ifBlackWhite, 150, 40, 3);
+  g.DateTime = "2026:01:01 00:00:00";
+  const std::vector<std::uint8_t> plain = SaveToBytes(g);
+  g.CodeStripsAhead();
+  EXPECT_EQ(SaveToBytes(g), plain);
+  // Coded for one fill order, then saved with the other: coded afresh.
+  g.CodeStripsAhead();
+  g.FillOrderLsbFirst = true;
+  const std::vector<std::uint8_t> lsb = SaveToBytes(g);
+  g.FillOrderLsbFirst = false;
+  EXPECT_EQ(SaveToBytes(g), plain);
+  TTiffGraphic back;
+  LoadFromBytes(back, lsb);
+  EXPECT_TRUE(SamePixels(g, back));
+  // A new image drops strips coded for the old one.
+  g.CodeStripsAhead();
+  TTiffGraphic other;
+  MakePage(other, ifBlackWhite, 150, 40, 4);
+  g.Assign(other);
+  g.DateTime = "2026:01:01 00:00:00";
+  LoadFromBytes(back, SaveToBytes(g));
+  EXPECT_TRUE(SamePixels(other, back));
+}
+
 TEST(TiffGraphic, WriterTagsTextAndDefaultDateTime) {
   TTiffGraphic g;
   MakePage(g, ifTrueColor, 20, 10);
