@@ -58,18 +58,33 @@ constexpr TCode kHorizontal = {0x1, 3};
 constexpr TCode kVertical[7] = {{0x02, 7}, {0x02, 6}, {0x02, 3}, {0x1, 1}, {0x03, 3}, {0x03, 6}, {0x03, 7}};
 constexpr TCode kEndOfLine = {0x001, 12};
 
-// Collects codes most significant bit first into whole bytes.
+// Collects codes most significant bit first, 32 bits at a time, into the
+// output; Reserve makes room before each row so that putting a code never
+// checks for space.
 class TBitWriter {
  public:
-  explicit TBitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  explicit TBitWriter(std::vector<std::uint8_t>& out) : out_(out), used_(out.size()) {}
 
-  void Put(TCode code) {
-    acc_ = (acc_ << code.Length) | code.Bits;
-    count_ += code.Length;
-    if (count_ >= 32) Drain();
+  void Reserve(std::size_t bytes) {
+    if (out_.size() - used_ < bytes + 8) out_.resize(used_ + std::max(bytes + 8, out_.size() - used_ + (used_ >> 1)));
   }
 
-  void PutRun(int run, bool black) {
+  __attribute__((always_inline)) void Put(TCode code) {
+    acc_ = (acc_ << code.Length) | code.Bits;
+    count_ += code.Length;
+    if (count_ >= 32) {
+      count_ -= 32;
+      const auto word = static_cast<std::uint32_t>(acc_ >> count_);
+      std::uint8_t* p = out_.data() + used_;
+      p[0] = static_cast<std::uint8_t>(word >> 24);
+      p[1] = static_cast<std::uint8_t>(word >> 16);
+      p[2] = static_cast<std::uint8_t>(word >> 8);
+      p[3] = static_cast<std::uint8_t>(word);
+      used_ += 4;
+    }
+  }
+
+  __attribute__((always_inline)) void PutRun(int run, bool black) {
     const TCode* makeUp = black ? kBlackMakeUp : kWhiteMakeUp;
     while (run >= 2560 + 64) {
       Put(makeUp[39]);
@@ -77,28 +92,26 @@ class TBitWriter {
     }
     if (run >= 64) {
       Put(makeUp[run / 64 - 1]);
-      run %= 64;
+      run &= 63;
     }
     Put(black ? kBlackTerminating[run] : kWhiteTerminating[run]);
   }
 
-  // Pads the last byte with zero bits.
-  void Flush() {
-    Drain();
-    if (count_ > 0) out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - count_)));
+  // Pads the last byte with zero bits and cuts the output to its length.
+  void Finish() {
+    Reserve(8);
+    while (count_ >= 8) {
+      count_ -= 8;
+      out_[used_++] = static_cast<std::uint8_t>(acc_ >> count_);
+    }
+    if (count_ > 0) out_[used_++] = static_cast<std::uint8_t>(acc_ << (8 - count_));
     count_ = 0;
-    acc_ = 0;
+    out_.resize(used_);
   }
 
  private:
-  void Drain() {
-    while (count_ >= 8) {
-      count_ -= 8;
-      out_.push_back(static_cast<std::uint8_t>(acc_ >> count_));
-    }
-  }
-
   std::vector<std::uint8_t>& out_;
+  std::size_t used_;
   std::uint64_t acc_ = 0;
   int count_ = 0;
 };
@@ -154,8 +167,13 @@ void EncodeGroup4(const std::uint8_t* firstRow, std::ptrdiff_t rowStep, int widt
     int* coding = reference + width + 2;
     reference[0] = width;  // the line above the page is white
     reference[1] = width;
+    int referenceChanges = 0;
     for (int y = 0; y < rows; ++y) {
-      FindChanges(firstRow + y * rowStep, width, blackIsOne, coding);
+      const int changes = FindChanges(firstRow + y * rowStep, width, blackIsOne, coding);
+      // Every code of the row consumes a change of either line (a long run
+      // adds a make-up per 2560 pixels); 7 bytes cover the largest code.
+      writer.Reserve(static_cast<std::size_t>(changes + referenceChanges + 2) * 7 +
+                     static_cast<std::size_t>(width / 2560 + 2) * 8);
       int a0 = -1;
       int colour = 0;  // 0 white, 1 black: colour of the run that starts at a0
       int j = 0;       // coding[j] = a1
@@ -186,9 +204,11 @@ void EncodeGroup4(const std::uint8_t* firstRow, std::ptrdiff_t rowStep, int widt
         }
       }
       std::swap(reference, coding);
+      referenceChanges = changes;
     }
   }
+  writer.Reserve(8);
   writer.Put(kEndOfLine);
   writer.Put(kEndOfLine);
-  writer.Flush();
+  writer.Finish();
 }
