@@ -2,7 +2,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocalSocket>
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
 
 #include "app/SafeWrite.h"
 
@@ -106,36 +114,29 @@ bool ParseHandOffMessage(const QByteArray& bytes, QString& openFolder, QString& 
   return true;
 }
 
-QString HandOffSocketName() {
-#ifdef Q_OS_LINUX
-  return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffServerName));
-#else
-  return QString::fromLatin1(HandOffServerName);
-#endif
-}
-
-bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName) {
-#ifdef Q_OS_LINUX
-  server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
-#else
-  QLocalServer::removeServer(socketName);
-#endif
-  return server.listen(socketName);
-}
+QString HandOffSocketName() { return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffServerName)); }
 
 bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder, const QString& socketName,
                         int timeoutMs) {
-  QLocalSocket socket;
-#ifdef Q_OS_LINUX
-  socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-#endif
-  socket.connectToServer(socketName, QIODevice::WriteOnly);
-  if (!socket.waitForConnected(timeoutMs)) return false;
+  const QByteArray name = QFile::encodeName(socketName);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  // Linux's abstract namespace: a zero byte, then the name, no terminator.
+  if (name.isEmpty() || static_cast<std::size_t>(name.size()) + 1 > sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path + 1, name.constData(), static_cast<std::size_t>(name.size()));
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
   const QByteArray bytes = HandOffMessage(openFolder, saveFolder);
-  if (socket.write(bytes) != bytes.size()) return false;
-  while (socket.bytesToWrite() > 0)
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
-  socket.disconnectFromServer();
-  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
-  return true;
+  for (qsizetype done = 0; sent && done < bytes.size();) {
+    const ssize_t n = ::send(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done), MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) sent = false;
+    else done += n;
+  }
+  ::close(fd);
+  return sent;
 }

@@ -15,7 +15,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QLocalServer>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
@@ -71,11 +70,9 @@ QByteArray HandOffMessage(const QString& openFolder, const QString& saveFolder);
 bool ParseHandOffMessage(const QByteArray& bytes, QString& openFolder, QString& saveFolder);
 // The name both ends use for the local socket.
 QString HandOffSocketName();
-// The desktop's end: listens on the hand-off socket (a stale socket of a
-// crashed desktop is replaced). Read each connection to its end and give
-// the bytes to ParseHandOffMessage.
-bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName = HandOffSocketName());
 // Sends the message to the desktop's local socket. Returns false when no
 // desktop listens (or it does not take the message within the timeout).
+// Plain system sockets: the batch program starts without Qt's network
+// library. The desktop's end is in HandOffListener.h.
 bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder,
                         const QString& socketName = HandOffSocketName(), int timeoutMs = 2000);

@@ -8,6 +8,7 @@
 
 #include "QtTestApp.h"
 #include "app/HandOff.h"
+#include "app/HandOffListener.h"
 #include "support/TestSupport.h"
 
 TEST(HandOffList, RoundTripAndLayout) {

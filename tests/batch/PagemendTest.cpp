@@ -12,6 +12,7 @@
 
 #include "QtTestApp.h"
 #include "app/HandOff.h"
+#include "app/HandOffListener.h"
 #include "app/Utils.h"
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"

@@ -1,0 +1,6 @@
+#include "app/HandOffListener.h"
+
+bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName) {
+  server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+  return server.listen(socketName);
+}

@@ -1,0 +1,11 @@
+// The desktop's end of the hand-off message (see HandOff.h).
+#pragma once
+
+#include <QLocalServer>
+#include <QString>
+
+#include "app/HandOff.h"
+
+// Listens on the hand-off socket in Linux's abstract namespace. Read each
+// connection to its end and give the bytes to ParseHandOffMessage.
+bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName = HandOffSocketName());
