@@ -1,0 +1,293 @@
+#include "image/Group4Decoder.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// --- code tables ---------------------------------------------------------------
+
+struct RunCode {
+  std::uint16_t Bits;  // the code, right-aligned
+  std::uint8_t Length;
+  std::uint16_t Run;
+};
+
+// Terminating codes (runs 0-63) and make-up codes (64-1728) of white runs.
+constexpr RunCode kWhiteCodes[] = {
+    {0x35, 8, 0},      {0x07, 6, 1},      {0x07, 4, 2},      {0x08, 4, 3},      {0x0B, 4, 4},
+    {0x0C, 4, 5},      {0x0E, 4, 6},      {0x0F, 4, 7},      {0x13, 5, 8},      {0x14, 5, 9},
+    {0x07, 5, 10},     {0x08, 5, 11},     {0x08, 6, 12},     {0x03, 6, 13},     {0x34, 6, 14},
+    {0x35, 6, 15},     {0x2A, 6, 16},     {0x2B, 6, 17},     {0x27, 7, 18},     {0x0C, 7, 19},
+    {0x08, 7, 20},     {0x17, 7, 21},     {0x03, 7, 22},     {0x04, 7, 23},     {0x28, 7, 24},
+    {0x2B, 7, 25},     {0x13, 7, 26},     {0x24, 7, 27},     {0x18, 7, 28},     {0x02, 8, 29},
+    {0x03, 8, 30},     {0x1A, 8, 31},     {0x1B, 8, 32},     {0x12, 8, 33},     {0x13, 8, 34},
+    {0x14, 8, 35},     {0x15, 8, 36},     {0x16, 8, 37},     {0x17, 8, 38},     {0x28, 8, 39},
+    {0x29, 8, 40},     {0x2A, 8, 41},     {0x2B, 8, 42},     {0x2C, 8, 43},     {0x2D, 8, 44},
+    {0x04, 8, 45},     {0x05, 8, 46},     {0x0A, 8, 47},     {0x0B, 8, 48},     {0x52, 8, 49},
+    {0x53, 8, 50},     {0x54, 8, 51},     {0x55, 8, 52},     {0x24, 8, 53},     {0x25, 8, 54},
+    {0x58, 8, 55},     {0x59, 8, 56},     {0x5A, 8, 57},     {0x5B, 8, 58},     {0x4A, 8, 59},
+    {0x4B, 8, 60},     {0x32, 8, 61},     {0x33, 8, 62},     {0x34, 8, 63},     {0x1B, 5, 64},
+    {0x12, 5, 128},    {0x17, 6, 192},    {0x37, 7, 256},    {0x36, 8, 320},    {0x37, 8, 384},
+    {0x64, 8, 448},    {0x65, 8, 512},    {0x68, 8, 576},    {0x67, 8, 640},    {0xCC, 9, 704},
+    {0xCD, 9, 768},    {0xD2, 9, 832},    {0xD3, 9, 896},    {0xD4, 9, 960},    {0xD5, 9, 1024},
+    {0xD6, 9, 1088},   {0xD7, 9, 1152},   {0xD8, 9, 1216},   {0xD9, 9, 1280},   {0xDA, 9, 1344},
+    {0xDB, 9, 1408},   {0x98, 9, 1472},   {0x99, 9, 1536},   {0x9A, 9, 1600},   {0x18, 6, 1664},
+    {0x9B, 9, 1728},
+};
+
+// Terminating codes (runs 0-63) and make-up codes (64-1728) of black runs.
+constexpr RunCode kBlackCodes[] = {
+    {0x37, 10, 0},     {0x02, 3, 1},      {0x03, 2, 2},      {0x02, 2, 3},      {0x03, 3, 4},
+    {0x03, 4, 5},      {0x02, 4, 6},      {0x03, 5, 7},      {0x05, 6, 8},      {0x04, 6, 9},
+    {0x04, 7, 10},     {0x05, 7, 11},     {0x07, 7, 12},     {0x04, 8, 13},     {0x07, 8, 14},
+    {0x18, 9, 15},     {0x17, 10, 16},    {0x18, 10, 17},    {0x08, 10, 18},    {0x67, 11, 19},
+    {0x68, 11, 20},    {0x6C, 11, 21},    {0x37, 11, 22},    {0x28, 11, 23},    {0x17, 11, 24},
+    {0x18, 11, 25},    {0xCA, 12, 26},    {0xCB, 12, 27},    {0xCC, 12, 28},    {0xCD, 12, 29},
+    {0x68, 12, 30},    {0x69, 12, 31},    {0x6A, 12, 32},    {0x6B, 12, 33},    {0xD2, 12, 34},
+    {0xD3, 12, 35},    {0xD4, 12, 36},    {0xD5, 12, 37},    {0xD6, 12, 38},    {0xD7, 12, 39},
+    {0x6C, 12, 40},    {0x6D, 12, 41},    {0xDA, 12, 42},    {0xDB, 12, 43},    {0x54, 12, 44},
+    {0x55, 12, 45},    {0x56, 12, 46},    {0x57, 12, 47},    {0x64, 12, 48},    {0x65, 12, 49},
+    {0x52, 12, 50},    {0x53, 12, 51},    {0x24, 12, 52},    {0x37, 12, 53},    {0x38, 12, 54},
+    {0x27, 12, 55},    {0x28, 12, 56},    {0x58, 12, 57},    {0x59, 12, 58},    {0x2B, 12, 59},
+    {0x2C, 12, 60},    {0x5A, 12, 61},    {0x66, 12, 62},    {0x67, 12, 63},    {0x0F, 10, 64},
+    {0xC8, 12, 128},   {0xC9, 12, 192},   {0x5B, 12, 256},   {0x33, 12, 320},   {0x34, 12, 384},
+    {0x35, 12, 448},   {0x6C, 13, 512},   {0x6D, 13, 576},   {0x4A, 13, 640},   {0x4B, 13, 704},
+    {0x4C, 13, 768},   {0x4D, 13, 832},   {0x72, 13, 896},   {0x73, 13, 960},   {0x74, 13, 1024},
+    {0x75, 13, 1088},  {0x76, 13, 1152},  {0x77, 13, 1216},  {0x52, 13, 1280},  {0x53, 13, 1344},
+    {0x54, 13, 1408},  {0x55, 13, 1472},  {0x5A, 13, 1536},  {0x5B, 13, 1600},  {0x64, 13, 1664},
+    {0x65, 13, 1728},
+};
+
+// Make-up codes 1792-2560, the same for both colours.
+constexpr RunCode kExtendedMakeUpCodes[] = {
+    {0x08, 11, 1792}, {0x0C, 11, 1856}, {0x0D, 11, 1920}, {0x12, 12, 1984}, {0x13, 12, 2048},
+    {0x14, 12, 2112}, {0x15, 12, 2176}, {0x16, 12, 2240}, {0x17, 12, 2304}, {0x1C, 12, 2368},
+    {0x1D, 12, 2432}, {0x1E, 12, 2496}, {0x1F, 12, 2560},
+};
+
+constexpr int kWhitePeek = 12;  // longest white code
+constexpr int kBlackPeek = 13;  // longest black code
+constexpr int kModePeek = 7;    // longest mode code
+
+// The coding modes of a two-dimensional row.
+enum Mode : std::uint8_t { mInvalid, mPass, mHorizontal, mV0, mVR1, mVR2, mVR3, mVL1, mVL2, mVL3 };
+
+// Direct lookup tables on the next bits of the stream. A run entry holds
+// run << 4 | code length (0 = no such code); a mode entry mode << 3 | length.
+struct Tables {
+  std::uint16_t White[1 << kWhitePeek] = {};
+  std::uint16_t Black[1 << kBlackPeek] = {};
+  std::uint8_t Modes[1 << kModePeek] = {};
+
+  Tables() {
+    for (const RunCode& c : kWhiteCodes) Add(White, kWhitePeek, c);
+    for (const RunCode& c : kBlackCodes) Add(Black, kBlackPeek, c);
+    for (const RunCode& c : kExtendedMakeUpCodes) {
+      Add(White, kWhitePeek, c);
+      Add(Black, kBlackPeek, c);
+    }
+    AddMode(0x1, 1, mV0);
+    AddMode(0x3, 3, mVR1);
+    AddMode(0x2, 3, mVL1);
+    AddMode(0x1, 3, mHorizontal);
+    AddMode(0x1, 4, mPass);
+    AddMode(0x3, 6, mVR2);
+    AddMode(0x2, 6, mVL2);
+    AddMode(0x3, 7, mVR3);
+    AddMode(0x2, 7, mVL3);
+    // 0000001 (extensions) and 0000000 (end of line, or an error) stay invalid.
+  }
+
+  static void Add(std::uint16_t* table, int peek, const RunCode& c) {
+    const int shift = peek - c.Length;
+    const int first = c.Bits << shift;
+    for (int i = 0; i < (1 << shift); ++i) table[first + i] = static_cast<std::uint16_t>(c.Run << 4 | c.Length);
+  }
+  void AddMode(int bits, int length, Mode mode) {
+    const int shift = kModePeek - length;
+    for (int i = 0; i < (1 << shift); ++i) Modes[(bits << shift) + i] = static_cast<std::uint8_t>(mode << 3 | length);
+  }
+};
+
+const Tables& CodeTables() {
+  static const Tables tables;
+  return tables;
+}
+
+// --- painting a row ---------------------------------------------------------------
+
+// Flips the pixels [start, end) of a row that holds only white pixels there,
+// which turns them black whatever the white value is.
+inline void PaintRun(std::uint8_t* row, int start, int end, std::uint8_t blackByte) {
+  const int firstByte = start >> 3;
+  const int lastByte = end >> 3;  // the byte holding `end`, which is not painted
+  const auto headMask = static_cast<std::uint8_t>(0xFF >> (start & 7));
+  const auto tailMask = static_cast<std::uint8_t>(~(0xFF >> (end & 7)));
+  if (firstByte == lastByte) {
+    row[firstByte] ^= headMask & tailMask;
+    return;
+  }
+  row[firstByte] ^= headMask;
+  const int middle = lastByte - firstByte - 1;
+  if (middle > 8) {
+    std::memset(row + firstByte + 1, blackByte, static_cast<std::size_t>(middle));
+  } else {
+    for (int i = 1; i <= middle; ++i) row[firstByte + i] = blackByte;
+  }
+  if (tailMask) row[lastByte] ^= tailMask;  // `end` may be the row end on a byte boundary
+}
+
+// Writes one row from its changing elements: changes[0..count) are the
+// positions where the colour flips, starting from white.
+inline void PaintRow(std::uint8_t* row, int rowBytes, int width, const int* changes, int count,
+                     std::uint8_t whiteByte) {
+  const auto blackByte = static_cast<std::uint8_t>(~whiteByte);
+  std::memset(row, whiteByte, static_cast<std::size_t>(rowBytes));
+  int k = 0;
+  for (; k + 1 < count; k += 2) PaintRun(row, changes[k], changes[k + 1], blackByte);
+  if (k < count) PaintRun(row, changes[k], width, blackByte);
+}
+
+}  // namespace
+
+bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows, std::uint8_t* firstRow,
+                  std::ptrdiff_t rowStep, bool blackIsOne) {
+  if (width <= 0 || rows < 0 || (!data && size > 0) || (!firstRow && rows > 0)) return false;
+  if (rows == 0) return true;
+  const Tables& tables = CodeTables();
+
+  // Changing elements of the reference and the coding line: positions below
+  // width in increasing order (equal pairs for empty runs), then sentinels
+  // equal to width so that b1 and b2 never need a bounds check. Only empty
+  // runs can make more than `width` changes; room for as many again is
+  // plenty for real data.
+  constexpr int kSentinels = 4;
+  const int maxChanges = 2 * width + 2;
+  const int lineSize = maxChanges + kSentinels;
+  std::vector<int> lines(2 * static_cast<std::size_t>(lineSize));
+  int* ref = lines.data();
+  int* cur = lines.data() + lineSize;
+  for (int i = 0; i < kSentinels; ++i) ref[i] = width;
+
+  // Bit buffer: the next bits of the stream, most significant first. Past
+  // the end of data it reads zero bytes (no valid code is all zeros); taking
+  // more bits than there are is detected after each row.
+  std::uint64_t bits = 0;
+  int count = 0;
+  std::size_t pos = 0;
+  const std::uint64_t totalBits = static_cast<std::uint64_t>(size) * 8;
+  auto refill = [&]() {
+    if (pos <= size && size - pos >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data + pos, 8);
+      word = __builtin_bswap64(word);
+      const int bytes = (63 - count) >> 3;
+      bits |= word >> count;
+      pos += static_cast<std::size_t>(bytes);
+      count += bytes * 8;
+    } else {
+      while (count <= 56) {
+        const std::uint64_t byte = pos < size ? data[pos] : 0;
+        bits |= byte << (56 - count);
+        ++pos;
+        count += 8;
+      }
+    }
+  };
+  auto consumed = [&]() { return static_cast<std::uint64_t>(pos) * 8 - static_cast<std::uint64_t>(count); };
+  auto skip = [&](int n) {
+    bits <<= n;
+    count -= n;
+  };
+
+  // One run of the given colour: make-up codes, then a terminating code.
+  // Returns -1 on a bad code or a run longer than the row.
+  auto readRun = [&](bool black) -> int {
+    int run = 0;
+    for (;;) {
+      if (count < 16) refill();
+      const std::uint16_t entry = black ? tables.Black[bits >> (64 - kBlackPeek)]
+                                        : tables.White[bits >> (64 - kWhitePeek)];
+      const int length = entry & 15;
+      if (length == 0) return -1;
+      skip(length);
+      const int part = entry >> 4;
+      run += part;
+      if (run > width) return -1;
+      if (part < 64) return run;
+    }
+  };
+
+  const std::uint8_t whiteByte = blackIsOne ? 0x00 : 0xFF;
+  const int rowBytes = (width + 7) / 8;
+  std::uint8_t* row = firstRow;
+
+  for (int y = 0; y < rows; ++y, row += rowStep) {
+    int a0 = -1;       // imaginary white element before the row
+    int colour = 0;    // colour of a0: 0 white, 1 black
+    int bi = 0;        // index of b1 in ref; its parity always equals colour
+    int n = 0;         // changes found on the coding line
+    while (a0 < width) {
+      if (count < 16) refill();
+      const std::uint8_t modeEntry = tables.Modes[bits >> (64 - kModePeek)];
+      const int mode = modeEntry >> 3;
+      skip(modeEntry & 7);
+      int a1;
+      switch (mode) {
+        case mV0: a1 = ref[bi]; break;
+        case mVR1: a1 = ref[bi] + 1; break;
+        case mVR2: a1 = ref[bi] + 2; break;
+        case mVR3: a1 = ref[bi] + 3; break;
+        case mVL1: a1 = ref[bi] - 1; break;
+        case mVL2: a1 = ref[bi] - 2; break;
+        case mVL3: a1 = ref[bi] - 3; break;
+        case mPass: {
+          const int b2 = ref[bi + 1];
+          if (b2 >= width) return false;
+          a0 = b2;
+          bi += 2;
+          while (ref[bi] <= a0) bi += 2;  // only after empty runs on the reference line
+          continue;
+        }
+        case mHorizontal: {
+          const int start = a0 < 0 ? 0 : a0;
+          const int run1 = readRun(colour != 0);
+          if (run1 < 0) return false;
+          const int run2 = readRun(colour == 0);
+          if (run2 < 0) return false;
+          a1 = start + run1;
+          const int a2 = a1 + run2;
+          if (a2 > width || n + 2 > maxChanges) return false;
+          // Empty runs are kept as pairs of equal changes: some encoders
+          // start rows with two of them, and the reference line then has
+          // to keep them too.
+          if (a1 < width) cur[n++] = a1;
+          if (a2 < width) cur[n++] = a2;
+          a0 = a2;
+          if (a0 < width)
+            while (ref[bi] <= a0) bi += 2;
+          continue;
+        }
+        default: return false;  // end of line, extension or no code at all
+      }
+      // Vertical modes: a1 is placed relative to b1, and the colour flips.
+      // Like horizontal runs, a vertical step may give an empty run.
+      if (a1 < 0 || a1 < a0 || a1 > width || n >= maxChanges) return false;
+      if (a1 < width) cur[n++] = a1;
+      a0 = a1;
+      colour ^= 1;
+      if (a0 < width) {
+        bi = bi > 0 ? bi - 1 : 1;
+        while (ref[bi] <= a0) bi += 2;
+      }
+    }
+    if (consumed() > totalBits) return false;
+    for (int i = 0; i < kSentinels; ++i) cur[n + i] = width;
+    PaintRow(row, rowBytes, width, cur, n, whiteByte);
+    int* swap = ref;
+    ref = cur;
+    cur = swap;
+  }
+  return true;
+}
