@@ -70,11 +70,15 @@ constexpr int kWhitePeek = 12;  // longest white code
 constexpr int kBlackPeek = 13;  // longest black code
 constexpr int kModePeek = 7;    // longest mode code
 
-// The coding modes of a two-dimensional row.
-enum Mode : std::uint8_t { mInvalid, mPass, mHorizontal, mV0, mVR1, mVR2, mVR3, mVL1, mVL2, mVL3 };
+// The coding modes of a two-dimensional row: kinds 0-6 are the vertical
+// modes with a1 = b1 + kind - 3, then pass, horizontal and no valid code.
+constexpr int kVerticalKinds = 7;
+constexpr int kPass = 7;
+constexpr int kHorizontal = 8;
+constexpr int kInvalid = 9;
 
 // Direct lookup tables on the next bits of the stream. A run entry holds
-// run << 4 | code length (0 = no such code); a mode entry mode << 3 | length.
+// run << 4 | code length (0 = no such code); a mode entry kind << 3 | length.
 struct Tables {
   std::uint16_t White[1 << kWhitePeek] = {};
   std::uint16_t Black[1 << kBlackPeek] = {};
@@ -87,16 +91,17 @@ struct Tables {
       Add(White, kWhitePeek, c);
       Add(Black, kBlackPeek, c);
     }
-    AddMode(0x1, 1, mV0);
-    AddMode(0x3, 3, mVR1);
-    AddMode(0x2, 3, mVL1);
-    AddMode(0x1, 3, mHorizontal);
-    AddMode(0x1, 4, mPass);
-    AddMode(0x3, 6, mVR2);
-    AddMode(0x2, 6, mVL2);
-    AddMode(0x3, 7, mVR3);
-    AddMode(0x2, 7, mVL3);
+    for (std::uint8_t& m : Modes) m = kInvalid << 3;
     // 0000001 (extensions) and 0000000 (end of line, or an error) stay invalid.
+    AddMode(0x1, 1, 3);            // V0
+    AddMode(0x3, 3, 4);            // VR1
+    AddMode(0x2, 3, 2);            // VL1
+    AddMode(0x1, 3, kHorizontal);
+    AddMode(0x1, 4, kPass);
+    AddMode(0x3, 6, 5);            // VR2
+    AddMode(0x2, 6, 1);            // VL2
+    AddMode(0x3, 7, 6);            // VR3
+    AddMode(0x2, 7, 0);            // VL3
   }
 
   static void Add(std::uint16_t* table, int peek, const RunCode& c) {
@@ -104,9 +109,9 @@ struct Tables {
     const int first = c.Bits << shift;
     for (int i = 0; i < (1 << shift); ++i) table[first + i] = static_cast<std::uint16_t>(c.Run << 4 | c.Length);
   }
-  void AddMode(int bits, int length, Mode mode) {
+  void AddMode(int bits, int length, int kind) {
     const int shift = kModePeek - length;
-    for (int i = 0; i < (1 << shift); ++i) Modes[(bits << shift) + i] = static_cast<std::uint8_t>(mode << 3 | length);
+    for (int i = 0; i < (1 << shift); ++i) Modes[(bits << shift) + i] = static_cast<std::uint8_t>(kind << 3 | length);
   }
 };
 
@@ -203,12 +208,11 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
 
   // One run of the given colour: make-up codes, then a terminating code.
   // Returns -1 on a bad code or a run longer than the row.
-  auto readRun = [&](bool black) -> int {
+  auto readRun = [&](const std::uint16_t* table, int peek) __attribute__((always_inline)) -> int {
     int run = 0;
     for (;;) {
       if (count < 16) refill();
-      const std::uint16_t entry = black ? tables.Black[bits >> (64 - kBlackPeek)]
-                                        : tables.White[bits >> (64 - kWhitePeek)];
+      const std::uint16_t entry = table[bits >> (64 - peek)];
       const int length = entry & 15;
       if (length == 0) return -1;
       skip(length);
@@ -224,62 +228,56 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   std::uint8_t* row = firstRow;
 
   for (int y = 0; y < rows; ++y, row += rowStep) {
-    int a0 = -1;       // imaginary white element before the row
-    int colour = 0;    // colour of a0: 0 white, 1 black
-    int bi = 0;        // index of b1 in ref; its parity always equals colour
-    int n = 0;         // changes found on the coding line
+    int a0 = -1;  // imaginary white element before the row
+    int bi = 0;   // index of b1 in ref; its parity is the colour of a0 (1 black)
+    int n = 0;    // changes found on the coding line
     while (a0 < width) {
       if (count < 16) refill();
-      const std::uint8_t modeEntry = tables.Modes[bits >> (64 - kModePeek)];
-      const int mode = modeEntry >> 3;
-      skip(modeEntry & 7);
-      int a1;
-      switch (mode) {
-        case mV0: a1 = ref[bi]; break;
-        case mVR1: a1 = ref[bi] + 1; break;
-        case mVR2: a1 = ref[bi] + 2; break;
-        case mVR3: a1 = ref[bi] + 3; break;
-        case mVL1: a1 = ref[bi] - 1; break;
-        case mVL2: a1 = ref[bi] - 2; break;
-        case mVL3: a1 = ref[bi] - 3; break;
-        case mPass: {
-          const int b2 = ref[bi + 1];
-          if (b2 >= width) return false;
-          a0 = b2;
-          bi += 2;
-          while (ref[bi] <= a0) bi += 2;  // only after empty runs on the reference line
-          continue;
+      const unsigned modeEntry = tables.Modes[bits >> (64 - kModePeek)];
+      const int kind = static_cast<int>(modeEntry >> 3);
+      skip(static_cast<int>(modeEntry & 7));
+      if (kind < kVerticalKinds) [[likely]] {
+        // a1 is placed relative to b1 and the colour flips. Like horizontal
+        // runs, a vertical step may give an empty run.
+        const int delta = kind - 3;
+        const int a1 = ref[bi] + delta;
+        const int low = a0 < 0 ? 0 : a0;
+        if (static_cast<unsigned>(a1 - low) > static_cast<unsigned>(width - low) || n >= maxChanges) return false;
+        cur[n] = a1;  // a1 == width is no change; the sentinels overwrite it
+        n += a1 < width;
+        a0 = a1;
+        if (a0 < width) {
+          // The next b1 has the other parity; it lies left of the old b1
+          // only after a step to the left.
+          bi = delta < 0 && bi > 0 ? bi - 1 : bi + 1;
+          while (ref[bi] <= a0) bi += 2;
         }
-        case mHorizontal: {
-          const int start = a0 < 0 ? 0 : a0;
-          const int run1 = readRun(colour != 0);
-          if (run1 < 0) return false;
-          const int run2 = readRun(colour == 0);
-          if (run2 < 0) return false;
-          a1 = start + run1;
-          const int a2 = a1 + run2;
-          if (a2 > width || n + 2 > maxChanges) return false;
-          // Empty runs are kept as pairs of equal changes: some encoders
-          // start rows with two of them, and the reference line then has
-          // to keep them too.
-          if (a1 < width) cur[n++] = a1;
-          if (a2 < width) cur[n++] = a2;
-          a0 = a2;
-          if (a0 < width)
-            while (ref[bi] <= a0) bi += 2;
-          continue;
-        }
-        default: return false;  // end of line, extension or no code at all
-      }
-      // Vertical modes: a1 is placed relative to b1, and the colour flips.
-      // Like horizontal runs, a vertical step may give an empty run.
-      if (a1 < 0 || a1 < a0 || a1 > width || n >= maxChanges) return false;
-      if (a1 < width) cur[n++] = a1;
-      a0 = a1;
-      colour ^= 1;
-      if (a0 < width) {
-        bi = bi > 0 ? bi - 1 : 1;
-        while (ref[bi] <= a0) bi += 2;
+      } else if (kind == kPass) {
+        const int b2 = ref[bi + 1];
+        if (b2 >= width) return false;
+        a0 = b2;
+        bi += 2;
+        while (ref[bi] <= a0) bi += 2;  // only after empty runs on the reference line
+      } else if (kind == kHorizontal) {
+        const int start = a0 < 0 ? 0 : a0;
+        const bool black = bi & 1;
+        const int run1 = black ? readRun(tables.Black, kBlackPeek) : readRun(tables.White, kWhitePeek);
+        if (run1 < 0) return false;
+        const int run2 = black ? readRun(tables.White, kWhitePeek) : readRun(tables.Black, kBlackPeek);
+        if (run2 < 0) return false;
+        const int a1 = start + run1;
+        const int a2 = a1 + run2;
+        if (a2 > width || n + 2 > maxChanges) return false;
+        // Empty runs are kept as pairs of equal changes: some encoders start
+        // rows with two of them, and the reference line then has to keep
+        // them too.
+        if (a1 < width) cur[n++] = a1;
+        if (a2 < width) cur[n++] = a2;
+        a0 = a2;
+        if (a0 < width)
+          while (ref[bi] <= a0) bi += 2;
+      } else {
+        return false;  // end of line, extension or no code at all
       }
     }
     if (consumed() > totalBits) return false;
