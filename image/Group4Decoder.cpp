@@ -1,7 +1,7 @@
 #include "image/Group4Decoder.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -122,43 +122,40 @@ const Tables& CodeTables() {
 
 // --- painting a row ---------------------------------------------------------------
 
-// Flips the pixels [start, end) of a row that holds only white pixels there,
-// which turns them black whatever the white value is.
-inline void PaintRun(std::uint8_t* row, int start, int end, std::uint8_t blackByte) {
-  const int firstByte = start >> 3;
-  const int lastByte = end >> 3;  // the byte holding `end`, which is not painted
-  const auto headMask = static_cast<std::uint8_t>(0xFF >> (start & 7));
-  const auto tailMask = static_cast<std::uint8_t>(~(0xFF >> (end & 7)));
-  if (firstByte == lastByte) {
-    row[firstByte] ^= headMask & tailMask;
-    return;
-  }
-  row[firstByte] ^= headMask;
-  const int middle = lastByte - firstByte - 1;
-  if (middle > 8) {
-    std::memset(row + firstByte + 1, blackByte, static_cast<std::size_t>(middle));
-  } else {
-    for (int i = 1; i <= middle; ++i) row[firstByte + i] = blackByte;
-  }
-  if (tailMask) row[lastByte] ^= tailMask;  // `end` may be the row end on a byte boundary
+// A row is painted in 64-bit words holding 64 pixels each, the leftmost in
+// the most significant bit, 1 = black. Each change first flips every pixel
+// from it to the end of its word; one pass from left to right then carries
+// the colour across words, which turns the flips into runs.
+inline void FlipFrom(std::uint64_t* words, int position) {
+  words[position >> 6] ^= ~std::uint64_t{0} >> (position & 63);
 }
 
-// Writes one row from its changing elements: changes[0..count) are the
-// positions where the colour flips, starting from white.
-inline void PaintRow(std::uint8_t* row, int rowBytes, int width, const int* changes, int count,
-                     std::uint8_t whiteByte) {
-  const auto blackByte = static_cast<std::uint8_t>(~whiteByte);
-  std::memset(row, whiteByte, static_cast<std::size_t>(rowBytes));
-  int k = 0;
-  for (; k + 1 < count; k += 2) PaintRun(row, changes[k], changes[k + 1], blackByte);
-  if (k < count) PaintRun(row, changes[k], width, blackByte);
+// Turns the flips into the row's pixels and writes them out; clears the
+// words for the next row. `invert` is all ones when black is 0.
+inline void WriteRow(std::uint64_t* words, int wordCount, std::uint64_t lastMask, std::uint8_t* row,
+                     int rowBytes, std::uint64_t invert) {
+  std::uint64_t carry = 0;  // all ones when the previous word ended black
+  for (int i = 0; i < wordCount; ++i) {
+    std::uint64_t v = words[i] ^ carry;
+    words[i] = 0;
+    carry = 0 - (v & 1);
+    if (i + 1 < wordCount) {
+      v = __builtin_bswap64(v ^ invert);
+      std::memcpy(row + 8 * i, &v, 8);
+    } else {
+      v = __builtin_bswap64((v & lastMask) ^ invert);  // padding bits white
+      std::memcpy(row + 8 * i, &v, static_cast<std::size_t>(rowBytes - 8 * i));
+    }
+  }
 }
 
 }  // namespace
 
 bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows, std::uint8_t* firstRow,
                   std::ptrdiff_t rowStep, bool blackIsOne) {
-  if (width <= 0 || rows < 0 || (!data && size > 0) || (!firstRow && rows > 0)) return false;
+  // Wider rows than this are no page (and would overflow the counts below).
+  constexpr int kMaxWidth = 1 << 24;
+  if (width <= 0 || width > kMaxWidth || rows < 0 || (!data && size > 0) || (!firstRow && rows > 0)) return false;
   if (rows == 0) return true;
   const Tables& tables = CodeTables();
 
@@ -167,12 +164,20 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   // equal to width so that b1 and b2 never need a bounds check. Only empty
   // runs can make more than `width` changes; room for as many again is
   // plenty for real data.
+  // An element -1 before each line lets b1 step left from index 0.
   constexpr int kSentinels = 4;
   const int maxChanges = 2 * width + 2;
-  const int lineSize = maxChanges + kSentinels;
-  std::vector<int> lines(2 * static_cast<std::size_t>(lineSize));
-  int* ref = lines.data();
-  int* cur = lines.data() + lineSize;
+  const int lineSize = 1 + maxChanges + kSentinels;
+  const int wordCount = (width + 63) / 64;
+  // One allocation: the flip words of a row, then both lines.
+  const std::size_t wordBytes = static_cast<std::size_t>(wordCount) * sizeof(std::uint64_t);
+  const auto storage =
+      std::make_unique<std::byte[]>(wordBytes + 2 * static_cast<std::size_t>(lineSize) * sizeof(int));
+  auto* words = reinterpret_cast<std::uint64_t*>(storage.get());
+  int* ref = reinterpret_cast<int*>(storage.get() + wordBytes) + 1;
+  int* cur = ref + lineSize;
+  ref[-1] = -1;
+  cur[-1] = -1;
   for (int i = 0; i < kSentinels; ++i) ref[i] = width;
 
   // Bit buffer: the next bits of the stream, most significant first. Past
@@ -223,7 +228,8 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
     }
   };
 
-  const std::uint8_t whiteByte = blackIsOne ? 0x00 : 0xFF;
+  const std::uint64_t invert = blackIsOne ? 0 : ~std::uint64_t{0};
+  const std::uint64_t lastMask = width % 64 ? ~(~std::uint64_t{0} >> (width % 64)) : ~std::uint64_t{0};
   const int rowBytes = (width + 7) / 8;
   std::uint8_t* row = firstRow;
 
@@ -248,8 +254,9 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         a0 = a1;
         if (a0 < width) {
           // The next b1 has the other parity; it lies left of the old b1
-          // only after a step to the left.
-          bi = delta < 0 && bi > 0 ? bi - 1 : bi + 1;
+          // only after a step to the left (from index 0 onto the -1).
+          bi += (delta >> 31) | 1;
+          bi += 2 * static_cast<int>(ref[bi] <= a0);
           while (ref[bi] <= a0) bi += 2;
         }
       } else if (kind == kPass) {
@@ -282,7 +289,8 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
     }
     if (consumed() > totalBits) return false;
     for (int i = 0; i < kSentinels; ++i) cur[n + i] = width;
-    PaintRow(row, rowBytes, width, cur, n, whiteByte);
+    for (int i = 0; i < n; ++i) FlipFrom(words, cur[i]);
+    WriteRow(words, wordCount, lastMask, row, rowBytes, invert);
     int* swap = ref;
     ref = cur;
     cur = swap;
