@@ -149,6 +149,69 @@ inline void WriteRow(std::uint64_t* words, int wordCount, std::uint64_t lastMask
   }
 }
 
+// The coded bits, most significant first. Past the end of the data it
+// reads zero bytes (no valid code is all zeros); taking more bits than there
+// are is detected after each row. The hot loop keeps Bits and Count in
+// registers and hands them over for the rarer work below.
+struct BitReader {
+  const std::uint8_t* Data;
+  std::size_t Size;
+  std::size_t Pos = 0;        // next byte to load
+  std::uint64_t Bits = 0;     // the next bits, left-aligned
+  int Count = 0;              // valid bits in Bits
+  std::size_t FastEnd;        // below this Pos eight bytes can be loaded at once
+
+  BitReader(const std::uint8_t* data, std::size_t size) : Data(data), Size(size), FastEnd(size >= 8 ? size - 7 : 0) {}
+
+  [[gnu::noinline]] void RefillNearEnd() {
+    while (Count <= 56) {
+      const std::uint64_t byte = Pos < Size ? Data[Pos] : 0;
+      Bits |= byte << (56 - Count);
+      ++Pos;
+      Count += 8;
+    }
+  }
+  void Refill() {
+    if (Count >= 16) return;
+    if (Pos < FastEnd) {
+      std::uint64_t word;
+      std::memcpy(&word, Data + Pos, 8);
+      word = __builtin_bswap64(word);
+      const int bytes = (63 - Count) >> 3;
+      Bits |= word >> Count;
+      Pos += static_cast<std::size_t>(bytes);
+      Count += bytes * 8;
+    } else {
+      RefillNearEnd();
+    }
+  }
+  bool Overrun() const { return static_cast<std::uint64_t>(Pos) * 8 - static_cast<std::uint64_t>(Count) > static_cast<std::uint64_t>(Size) * 8; }
+
+  // One run: make-up codes, then a terminating code. -1 on a bad code or a
+  // run longer than `width`.
+  int ReadRun(const std::uint16_t* table, int peek, int width) {
+    int run = 0;
+    for (;;) {
+      Refill();
+      const std::uint16_t entry = table[Bits >> (64 - peek)];
+      const int length = entry & 15;
+      if (length == 0) return -1;
+      Bits <<= length;
+      Count -= length;
+      const int part = entry >> 4;
+      run += part;
+      if (run > width) return -1;
+      if (part < 64) return run;
+    }
+  }
+  // The two runs of a horizontal step, the first of the colour of a0.
+  [[gnu::noinline]] bool ReadRunPair(const Tables& tables, bool black, int width, int& first, int& second) {
+    first = black ? ReadRun(tables.Black, kBlackPeek, width) : ReadRun(tables.White, kWhitePeek, width);
+    second = black ? ReadRun(tables.White, kWhitePeek, width) : ReadRun(tables.Black, kBlackPeek, width);
+    return first >= 0 && second >= 0;
+  }
+};
+
 }  // namespace
 
 bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows, std::uint8_t* firstRow,
@@ -161,12 +224,12 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
 
   // Changing elements of the reference and the coding line: positions below
   // width in increasing order (equal pairs for empty runs), then sentinels
-  // equal to width so that b1 and b2 never need a bounds check. Only empty
-  // runs can make more than `width` changes; room for as many again is
-  // plenty for real data.
-  // An element -1 before each line lets b1 step left from index 0.
-  constexpr int kSentinels = 4;
-  const int maxChanges = 2 * width + 2;
+  // equal to width so that b1 and b2 never need a bounds check. Steps that
+  // move a0 right make at most `width` changes; empty runs are counted so
+  // that they cannot make more than as many again.
+  const int maxEmptyRuns = width + 2;
+  const int maxChanges = width + maxEmptyRuns;
+  constexpr int kSentinels = 6;
   const int lineSize = 1 + maxChanges + kSentinels;
   const int wordCount = (width + 63) / 64;
   // One allocation: the flip words of a row, then both lines.
@@ -180,15 +243,24 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   cur[-1] = -1;
   for (int i = 0; i < kSentinels; ++i) ref[i] = width;
 
-  // Bit buffer: the next bits of the stream, most significant first. Past
-  // the end of data it reads zero bytes (no valid code is all zeros); taking
-  // more bits than there are is detected after each row.
+  BitReader reader{data, size};
+  // The reader's state, held in registers by the hot loop.
   std::uint64_t bits = 0;
   int count = 0;
   std::size_t pos = 0;
-  const std::uint64_t totalBits = static_cast<std::uint64_t>(size) * 8;
-  auto refill = [&]() {
-    if (pos <= size && size - pos >= 8) {
+  const std::size_t fastEnd = reader.FastEnd;
+  auto handOver = [&]() {
+    reader.Bits = bits;
+    reader.Count = count;
+    reader.Pos = pos;
+  };
+  auto takeBack = [&]() {
+    bits = reader.Bits;
+    count = reader.Count;
+    pos = reader.Pos;
+  };
+  auto refill = [&]() __attribute__((always_inline)) {
+    if (pos < fastEnd) {
       std::uint64_t word;
       std::memcpy(&word, data + pos, 8);
       word = __builtin_bswap64(word);
@@ -197,34 +269,9 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
       pos += static_cast<std::size_t>(bytes);
       count += bytes * 8;
     } else {
-      while (count <= 56) {
-        const std::uint64_t byte = pos < size ? data[pos] : 0;
-        bits |= byte << (56 - count);
-        ++pos;
-        count += 8;
-      }
-    }
-  };
-  auto consumed = [&]() { return static_cast<std::uint64_t>(pos) * 8 - static_cast<std::uint64_t>(count); };
-  auto skip = [&](int n) {
-    bits <<= n;
-    count -= n;
-  };
-
-  // One run of the given colour: make-up codes, then a terminating code.
-  // Returns -1 on a bad code or a run longer than the row.
-  auto readRun = [&](const std::uint16_t* table, int peek) __attribute__((always_inline)) -> int {
-    int run = 0;
-    for (;;) {
-      if (count < 16) refill();
-      const std::uint16_t entry = table[bits >> (64 - peek)];
-      const int length = entry & 15;
-      if (length == 0) return -1;
-      skip(length);
-      const int part = entry >> 4;
-      run += part;
-      if (run > width) return -1;
-      if (part < 64) return run;
+      handOver();
+      reader.RefillNearEnd();
+      takeBack();
     }
   };
 
@@ -234,21 +281,26 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   std::uint8_t* row = firstRow;
 
   for (int y = 0; y < rows; ++y, row += rowStep) {
-    int a0 = -1;  // imaginary white element before the row
+    // a0 starts on the imaginary white element before the row; 0 serves as
+    // well, since a1 may equal a0 and b1 is taken from ref[0] as it is.
+    int a0 = 0;
     int bi = 0;   // index of b1 in ref; its parity is the colour of a0 (1 black)
+    int b1 = ref[0];
     int n = 0;    // changes found on the coding line
+    int emptyRuns = 0;
     while (a0 < width) {
       if (count < 16) refill();
       const unsigned modeEntry = tables.Modes[bits >> (64 - kModePeek)];
       const int kind = static_cast<int>(modeEntry >> 3);
-      skip(static_cast<int>(modeEntry & 7));
+      bits <<= modeEntry & 7;
+      count -= static_cast<int>(modeEntry & 7);
       if (kind < kVerticalKinds) [[likely]] {
         // a1 is placed relative to b1 and the colour flips. Like horizontal
         // runs, a vertical step may give an empty run.
         const int delta = kind - 3;
-        const int a1 = ref[bi] + delta;
-        const int low = a0 < 0 ? 0 : a0;
-        if (static_cast<unsigned>(a1 - low) > static_cast<unsigned>(width - low) || n >= maxChanges) return false;
+        const int a1 = b1 + delta;
+        if (static_cast<unsigned>(a1 - a0) > static_cast<unsigned>(width - a0)) return false;
+        if (a1 == a0 && ++emptyRuns > maxEmptyRuns) return false;
         cur[n] = a1;  // a1 == width is no change; the sentinels overwrite it
         n += a1 < width;
         a0 = a1;
@@ -256,25 +308,33 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
           // The next b1 has the other parity; it lies left of the old b1
           // only after a step to the left (from index 0 onto the -1).
           bi += (delta >> 31) | 1;
-          bi += 2 * static_cast<int>(ref[bi] <= a0);
-          while (ref[bi] <= a0) bi += 2;
+          // Load both candidates at once; more than one step is rare.
+          const int near = ref[bi];
+          const int far = ref[bi + 2];
+          const int step = -static_cast<int>(near <= a0);  // all ones to take the far one
+          bi += step & 2;
+          b1 = near ^ ((near ^ far) & step);
+          while (b1 <= a0) b1 = ref[bi += 2];
         }
       } else if (kind == kPass) {
         const int b2 = ref[bi + 1];
         if (b2 >= width) return false;
         a0 = b2;
         bi += 2;
-        while (ref[bi] <= a0) bi += 2;  // only after empty runs on the reference line
+        b1 = ref[bi];
+        while (b1 <= a0) b1 = ref[bi += 2];  // only after empty runs on the reference line
       } else if (kind == kHorizontal) {
-        const int start = a0 < 0 ? 0 : a0;
-        const bool black = bi & 1;
-        const int run1 = black ? readRun(tables.Black, kBlackPeek) : readRun(tables.White, kWhitePeek);
-        if (run1 < 0) return false;
-        const int run2 = black ? readRun(tables.White, kWhitePeek) : readRun(tables.Black, kBlackPeek);
-        if (run2 < 0) return false;
-        const int a1 = start + run1;
+        handOver();
+        int run1, run2;
+        const bool ok = reader.ReadRunPair(tables, (bi & 1) != 0, width, run1, run2);
+        takeBack();
+        const int a1 = a0 + run1;
         const int a2 = a1 + run2;
-        if (a2 > width || n + 2 > maxChanges) return false;
+        if (!ok || a2 > width) return false;
+        if (run1 == 0 || run2 == 0) {
+          emptyRuns += 2;
+          if (emptyRuns > maxEmptyRuns) return false;
+        }
         // Empty runs are kept as pairs of equal changes: some encoders start
         // rows with two of them, and the reference line then has to keep
         // them too.
@@ -282,12 +342,13 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         if (a2 < width) cur[n++] = a2;
         a0 = a2;
         if (a0 < width)
-          while (ref[bi] <= a0) bi += 2;
+          while (b1 <= a0) b1 = ref[bi += 2];
       } else {
         return false;  // end of line, extension or no code at all
       }
     }
-    if (consumed() > totalBits) return false;
+    handOver();
+    if (reader.Overrun()) return false;
     for (int i = 0; i < kSentinels; ++i) cur[n + i] = width;
     for (int i = 0; i < n; ++i) FlipFrom(words, cur[i]);
     WriteRow(words, wordCount, lastMask, row, rowBytes, invert);
