@@ -278,9 +278,8 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   const std::uint64_t invert = blackIsOne ? 0 : ~std::uint64_t{0};
   const std::uint64_t lastMask = width % 64 ? ~(~std::uint64_t{0} >> (width % 64)) : ~std::uint64_t{0};
   const int rowBytes = (width + 7) / 8;
-  std::uint8_t* row = firstRow;
 
-  for (int y = 0; y < rows; ++y, row += rowStep) {
+  for (int y = 0; y < rows; ++y) {
     // a0 starts on the imaginary white element before the row; 0 serves as
     // well, since a1 may equal a0 and b1 is taken from ref[0] as it is.
     int a0 = 0;
@@ -322,7 +321,10 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         a0 = b2;
         bi += 2;
         b1 = ref[bi];
-        while (b1 <= a0) b1 = ref[bi += 2];  // only after empty runs on the reference line
+        // Only empty runs on the reference line can leave b1 at a0 here; at
+        // the row start (no change yet) b1 then stays, as libtiff has it.
+        if (n > 0)
+          while (b1 <= a0) b1 = ref[bi += 2];
       } else if (kind == kHorizontal) {
         handOver();
         int run1, run2;
@@ -351,7 +353,7 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
     if (reader.Overrun()) return false;
     for (int i = 0; i < kSentinels; ++i) cur[n + i] = width;
     for (int i = 0; i < n; ++i) FlipFrom(words, cur[i]);
-    WriteRow(words, wordCount, lastMask, row, rowBytes, invert);
+    WriteRow(words, wordCount, lastMask, firstRow + y * rowStep, rowBytes, invert);
     int* swap = ref;
     ref = cur;
     cur = swap;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -365,6 +367,8 @@ TEST(Group4Decoder, KeepsEmptyRunsAsLibtiffDoes) {
       {"001 0111 0000110111 1  1 1", 8, 2},           // an empty black run inside a row
       {"001 1011 011 1  0000011 010 1  1 1", 12, 3},  // VR3 then VL1 back onto a0
       {"001 0111 11 1  010 1 1", 8, 2},               // plain VL1 for contrast
+      // Empty runs after b2 of a pass at the row start: b1 stays on a0.
+      {"001 1100 10 001 00110101 0000110111 001 1011 011  0001 1 1", 16, 2},
   };
   for (const auto& c : cases) {
     const std::vector<std::uint8_t> data = BitString(c.Bits);
@@ -375,6 +379,31 @@ TEST(Group4Decoder, KeepsEmptyRunsAsLibtiffDoes) {
     ASSERT_TRUE(ours) << c.Bits;
     EXPECT_EQ(FirstDifferentRow(rows.data(), expected.data(), c.Width, c.Rows), -1) << c.Bits;
   }
+}
+
+// Inputs the fuzz target found, in its layout: width - 1 and rows - 1 as
+// 16-bit little-endian numbers (taken modulo 4096 and 512), a flags byte
+// (bit 0: black is one), then the coded data. Whatever we accept must
+// decode as libtiff decodes it.
+TEST(Group4Decoder, FuzzFindingsDecodeLikeLibtiff) {
+  const fs::path folder = fs::path(__FILE__).parent_path() / "data";
+  int found = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind("g4-fuzz-", 0) != 0) continue;
+    ++found;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 5u);
+    const int width = 1 + (bytes[0] | bytes[1] << 8) % 4096;
+    const int rows = 1 + (bytes[2] | bytes[3] << 8) % 512;
+    const std::vector<std::uint8_t> data(bytes.begin() + 5, bytes.end());
+    const std::vector<std::uint8_t> expected = DecodeWithLibtiff(data, width, rows);
+    std::vector<std::uint8_t> got(static_cast<std::size_t>(RowBytes(width)) * rows);
+    if (!DecodeGroup4(data.data(), data.size(), width, rows, got.data(), RowBytes(width), true)) continue;
+    if (expected.empty()) continue;
+    EXPECT_EQ(FirstDifferentRow(got.data(), expected.data(), width, rows), -1) << entry.path().filename();
+  }
+  EXPECT_GE(found, 1);
 }
 
 // --- malformed data ----------------------------------------------------------------
