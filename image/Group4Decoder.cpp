@@ -125,7 +125,8 @@ const Tables& CodeTables() {
 // A row is painted in 64-bit words holding 64 pixels each, the leftmost in
 // the most significant bit, 1 = black. Each change first flips every pixel
 // from it to the end of its word; one pass from left to right then carries
-// the colour across words, which turns the flips into runs.
+// the colour across words, which turns the flips into runs. Flips at the
+// row end change only padding bits, which the pass sets white.
 inline void FlipFrom(std::uint64_t* words, int position) {
   words[position >> 6] ^= ~std::uint64_t{0} >> (position & 63);
 }
@@ -147,6 +148,7 @@ inline void WriteRow(std::uint64_t* words, int wordCount, std::uint64_t lastMask
       std::memcpy(row + 8 * i, &v, static_cast<std::size_t>(rowBytes - 8 * i));
     }
   }
+  words[wordCount] = 0;
 }
 
 // The coded bits, most significant first. Past the end of the data it
@@ -206,8 +208,8 @@ struct BitReader {
   }
   // The two runs of a horizontal step, the first of the colour of a0.
   [[gnu::noinline]] bool ReadRunPair(const Tables& tables, bool black, int width, int& first, int& second) {
-    first = black ? ReadRun(tables.Black, kBlackPeek, width) : ReadRun(tables.White, kWhitePeek, width);
-    second = black ? ReadRun(tables.White, kWhitePeek, width) : ReadRun(tables.Black, kBlackPeek, width);
+    first = ReadRun(black ? tables.Black : tables.White, black ? kBlackPeek : kWhitePeek, width);
+    second = ReadRun(black ? tables.White : tables.Black, black ? kWhitePeek : kBlackPeek, width);
     return first >= 0 && second >= 0;
   }
 };
@@ -232,8 +234,9 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   constexpr int kSentinels = 6;
   const int lineSize = 1 + maxChanges + kSentinels;
   const int wordCount = (width + 63) / 64;
-  // One allocation: the flip words of a row, then both lines.
-  const std::size_t wordBytes = static_cast<std::size_t>(wordCount) * sizeof(std::uint64_t);
+  // One allocation: the flip words of a row (and one for flips at the row
+  // end, which touch only padding), then both lines.
+  const std::size_t wordBytes = static_cast<std::size_t>(wordCount + 1) * sizeof(std::uint64_t);
   const auto storage =
       std::make_unique<std::byte[]>(wordBytes + 2 * static_cast<std::size_t>(lineSize) * sizeof(int));
   auto* words = reinterpret_cast<std::uint64_t*>(storage.get());
@@ -302,6 +305,7 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         if (a1 == a0 && ++emptyRuns > maxEmptyRuns) return false;
         cur[n] = a1;  // a1 == width is no change; the sentinels overwrite it
         n += a1 < width;
+        FlipFrom(words, a1);
         a0 = a1;
         if (a0 < width) {
           // The next b1 has the other parity; it lies left of the old b1
@@ -342,6 +346,8 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         // them too.
         if (a1 < width) cur[n++] = a1;
         if (a2 < width) cur[n++] = a2;
+        FlipFrom(words, a1);
+        FlipFrom(words, a2);
         a0 = a2;
         if (a0 < width)
           while (b1 <= a0) b1 = ref[bi += 2];
@@ -352,7 +358,6 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
     handOver();
     if (reader.Overrun()) return false;
     for (int i = 0; i < kSentinels; ++i) cur[n + i] = width;
-    for (int i = 0; i < n; ++i) FlipFrom(words, cur[i]);
     WriteRow(words, wordCount, lastMask, firstRow + y * rowStep, rowBytes, invert);
     int* swap = ref;
     ref = cur;
