@@ -160,20 +160,28 @@ std::vector<std::pair<std::string, std::vector<CodedBlock>>> Group4PagesIn(const
 
 // --- synthetic pages -------------------------------------------------------------
 
-// Encodes rows (1 = black) as a one-strip Group 4 TIFF with libtiff and
-// returns the raw strip.
-std::vector<std::uint8_t> EncodeWithLibtiff(const std::vector<std::uint8_t>& rows, int width, int height) {
+// A new one-strip Group 4 TIFF file of the given size, open for writing.
+TiffPtr NewGroup4File(const std::string& path, int width, int height) {
+  TiffPtr tif(TIFFOpen(path.c_str(), "w"));
+  TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
+  TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
+  TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(height));
+  return tif;
+}
+
+std::string NewTempFile() {
   static int counter = 0;
-  const std::string path = TestTempDir() + "/synthetic" + std::to_string(counter++) + ".tif";
+  return TestTempDir() + "/g4-" + std::to_string(counter++) + ".tif";
+}
+
+// Encodes rows (1 = black) with libtiff and returns the raw strip.
+std::vector<std::uint8_t> EncodeWithLibtiff(const std::vector<std::uint8_t>& rows, int width, int height) {
+  const std::string path = NewTempFile();
   {
-    TiffPtr tif(TIFFOpen(path.c_str(), "w"));
-    TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
-    TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
-    TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(height));
+    TiffPtr tif = NewGroup4File(path, width, height);
     std::vector<std::uint8_t> line(static_cast<std::size_t>(RowBytes(width)));
     for (int y = 0; y < height; ++y) {
       std::copy_n(rows.begin() + static_cast<std::ptrdiff_t>(y) * RowBytes(width), line.size(), line.begin());
@@ -186,20 +194,9 @@ std::vector<std::uint8_t> EncodeWithLibtiff(const std::vector<std::uint8_t>& row
 
 // libtiff's rows for a raw Group 4 strip (1 = coded black); empty when
 // libtiff fails on any row.
-std::vector<std::uint8_t> DecodeWithLibtiff(const std::vector<std::uint8_t>& raw, int width, int height) {
-  static int counter = 0;
-  const std::string path = TestTempDir() + "/raw" + std::to_string(counter++) + ".tif";
-  {
-    TiffPtr tif(TIFFOpen(path.c_str(), "w"));
-    TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
-    TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
-    TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(height));
-    std::vector<std::uint8_t> copy = raw;
-    TIFFWriteRawStrip(tif.get(), 0, copy.data(), static_cast<tmsize_t>(copy.size()));
-  }
+std::vector<std::uint8_t> DecodeWithLibtiff(std::vector<std::uint8_t> raw, int width, int height) {
+  const std::string path = NewTempFile();
+  TIFFWriteRawStrip(NewGroup4File(path, width, height).get(), 0, raw.data(), static_cast<tmsize_t>(raw.size()));
   TiffPtr tif(TIFFOpen(path.c_str(), "r"));
   std::vector<std::uint8_t> rows(static_cast<std::size_t>(RowBytes(width)) * height);
   std::vector<std::uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif.get())));
