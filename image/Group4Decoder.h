@@ -1,8 +1,9 @@
-// A fast decoder for CCITT Group 4 (T.6) coded 1-bit pages. It handles the
-// data that real encoders write; anything unusual (coding errors, truncated
-// data, uncompressed-mode extensions, runs past the row end, zero-length runs
-// inside a row) makes it return false so that the caller can decode the page
-// another way.
+// A fast decoder for CCITT Group 4 (T.6) coded 1-bit pages. It decodes what
+// real encoders write exactly as libtiff does, including their empty runs
+// (which change the next row's reference line); anything else (coding
+// errors, truncated data, uncompressed-mode extensions, runs past the row
+// end) makes it return false so that the caller can decode the page another
+// way.
 #pragma once
 
 #include <cstddef>
