@@ -311,6 +311,8 @@ TEST(Group4Decoder, DecodesEveryGroup4PageOfTheTestDataLikeLibtiff) {
       }
     }
   }
+  RecordProperty("pages", pages);
+  RecordProperty("blocks", blocks);
   // The corpus holds dozens of Group 4 pages, among them multi-strip,
   // tiled, FillOrder 2, Photometric 1 and multi-page files.
   EXPECT_GE(pages, 30);
