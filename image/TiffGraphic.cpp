@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/GraphicRegistry.h"
+#include "image/Group4Decoder.h"
 #include "image/Group4Encoder.h"
 #include "image/transforms/NegativeTransform.h"
 #include "image/transforms/RotateTransform.h"
@@ -417,6 +418,42 @@ void TTiffGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
   Progress(100, 0, last, 100);
 }
 
+namespace {
+
+// Decodes the Group 4 strips of the current directory with our own decoder
+// into the rows of a bilevel image, in libtiff's sample sense (1 = black of
+// the code). False when any strip cannot be read or decoded cleanly: the
+// caller then decodes the page through libtiff, which also reports why.
+bool DecodeGroup4Strips(TIFF* tif, TDibGraphic& image) {
+  const int h = image.Height();
+  std::uint32_t stripRows = 0;
+  if (!TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &stripRows) || stripRows == 0 || stripRows > static_cast<std::uint32_t>(h))
+    stripRows = static_cast<std::uint32_t>(h);
+  std::uint16_t fillOrder = FILLORDER_MSB2LSB;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+  const std::uint32_t strips = TIFFNumberOfStrips(tif);
+  if (static_cast<std::uint64_t>(strips) * stripRows < static_cast<std::uint64_t>(h)) return false;
+  const std::ptrdiff_t rowStep = h > 1 ? image.ScanLine(1) - image.ScanLine(0) : 0;
+  // A strip cannot be longer than the file: damaged counts get no buffer.
+  const std::uint64_t fileSize = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
+  std::vector<std::uint8_t> code;
+  for (std::uint32_t strip = 0, top = 0; top < static_cast<std::uint32_t>(h); ++strip, top += stripRows) {
+    const std::uint64_t size = TIFFRawStripSize64(tif, strip);
+    if (size == 0 || size == static_cast<std::uint64_t>(-1) || size > fileSize) return false;
+    code.resize(static_cast<std::size_t>(size));
+    const tmsize_t got = TIFFReadRawStrip(tif, strip, code.data(), static_cast<tmsize_t>(size));
+    if (got <= 0) return false;
+    if (fillOrder == FILLORDER_LSB2MSB) TIFFReverseBits(code.data(), got);
+    const int rows = static_cast<int>(std::min<std::uint32_t>(stripRows, static_cast<std::uint32_t>(h) - top));
+    if (!DecodeGroup4(code.data(), static_cast<std::size_t>(got), image.Width(), rows,
+                      image.ScanLine(static_cast<int>(top)), rowStep, true))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
   lastError_.clear();
   lastWarning_.clear();
@@ -626,11 +663,14 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
         std::memcpy(row, src, std::min(lineBytes, stride));
       }
     };
-    if (ccitt) {
+    const bool direct = !expandBits && !pixelRows && lineBytes <= stride;
+    if (ccitt && compressionTag == COMPRESSION_CCITTFAX4 && direct && samplesPerPixel == 1 &&
+        DecodeGroup4Strips(tif, *this)) {
+      last = Progress(h, 0, last, h);
+    } else if (ccitt) {
       // Fax pages are decoded row by row, straight into the image when a
       // row fits.
       std::vector<std::uint8_t> line;
-      const bool direct = !expandBits && !pixelRows && lineBytes <= stride;
       if (!direct) line.resize(lineBytes);
       for (int y = 0; y < h; ++y) {
         std::uint8_t* target = direct ? ScanLine(y) : line.data();
