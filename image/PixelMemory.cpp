@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -27,12 +28,59 @@ bool Mapped(std::size_t size) { return kUseMappings && size >= kMappedFrom; }
 
 std::size_t MappedLength(std::size_t size) { return (size + kHugePage - 1) & ~(kHugePage - 1); }
 
+// Released mappings kept for the next pages: unmapping and mapping again
+// would fault the memory in afresh and make every thread flush its
+// address translations.
+class TMappingCache {
+ public:
+  std::uint8_t* Take(std::size_t length) {
+    std::lock_guard lock(mutex_);
+    for (int i = 0; i < count_; ++i)
+      if (entries_[i].Length == length) {
+        std::uint8_t* p = entries_[i].Memory;
+        bytes_ -= length;
+        entries_[i] = entries_[--count_];
+        return p;
+      }
+    return nullptr;
+  }
+  bool Keep(std::uint8_t* p, std::size_t length) {
+    std::lock_guard lock(mutex_);
+    if (count_ == kSlots || bytes_ + length > kMaxBytes) return false;
+    entries_[count_++] = TEntry{p, length};
+    bytes_ += length;
+    return true;
+  }
+
+ private:
+  // A few page images' worth; large colour pages are simply unmapped.
+  static constexpr int kSlots = 8;
+  static constexpr std::size_t kMaxBytes = std::size_t{64} << 20;
+  struct TEntry {
+    std::uint8_t* Memory;
+    std::size_t Length;
+  };
+  std::mutex mutex_;
+  TEntry entries_[kSlots] = {};
+  int count_ = 0;
+  std::size_t bytes_ = 0;
+};
+
+TMappingCache& MappingCache() {
+  static TMappingCache* cache = new TMappingCache;  // lives to the end of the process
+  return *cache;
+}
+
 }  // namespace
 
 std::uint8_t* AllocatePixelMemory(std::size_t size) {
   if (size == 0) size = 1;
   if (Mapped(size)) {
     const std::size_t length = MappedLength(size);
+    if (std::uint8_t* kept = MappingCache().Take(length)) {
+      std::memset(kept, 0, size);
+      return kept;
+    }
     // Over-map by one huge page so the buffer can start on a 2 MiB
     // boundary; the unused ends are returned at once.
     const std::size_t span = length + kHugePage;
@@ -58,8 +106,9 @@ std::uint8_t* AllocatePixelMemory(std::size_t size) {
 void ReleasePixelMemory(std::uint8_t* p, std::size_t size) {
   if (!p) return;
   if (size == 0) size = 1;
-  if (Mapped(size))
-    munmap(p, MappedLength(size));
-  else
+  if (Mapped(size)) {
+    if (!MappingCache().Keep(p, MappedLength(size))) munmap(p, MappedLength(size));
+  } else {
     std::free(p);
+  }
 }
