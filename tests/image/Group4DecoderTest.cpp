@@ -12,17 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "Group4TestSupport.h"
 #include "image/Group4Decoder.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 
 // One independently coded piece of a page (a strip or a tile) with the rows
 // libtiff decodes from it (1 = coded black).
@@ -32,33 +28,6 @@ struct CodedBlock {
   int Rows = 0;
   std::vector<std::uint8_t> Expected;  // Rows rows of (Width + 7) / 8 bytes
 };
-
-int RowBytes(int width) { return (width + 7) / 8; }
-
-// Compares rows ignoring padding bits; returns the first differing row or -1.
-int FirstDifferentRow(const std::uint8_t* a, const std::uint8_t* b, int width, int rows) {
-  const int bytes = RowBytes(width);
-  const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - width % 8) % 8));
-  for (int y = 0; y < rows; ++y) {
-    const std::uint8_t* ra = a + static_cast<std::size_t>(y) * bytes;
-    const std::uint8_t* rb = b + static_cast<std::size_t>(y) * bytes;
-    if (!std::equal(ra, ra + bytes - 1, rb) || ((ra[bytes - 1] ^ rb[bytes - 1]) & lastMask)) return y;
-  }
-  return -1;
-}
-
-std::vector<std::uint8_t> RawBytes(TIFF* tif, std::uint32_t index, bool tiled) {
-  const auto size = static_cast<tmsize_t>(TIFFGetStrileByteCount(tif, index));
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(std::max<tmsize_t>(size, 0)));
-  if (size > 0) {
-    const tmsize_t got = tiled ? TIFFReadRawTile(tif, index, raw.data(), size) : TIFFReadRawStrip(tif, index, raw.data(), size);
-    raw.resize(static_cast<std::size_t>(std::max<tmsize_t>(got, 0)));
-  }
-  std::uint16_t fillOrder = FILLORDER_MSB2LSB;
-  TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
-  if (fillOrder == FILLORDER_LSB2MSB) TIFFReverseBits(raw.data(), static_cast<tmsize_t>(raw.size()));
-  return raw;
-}
 
 // The coded blocks of the current page of `tif`, with libtiff's rows.
 std::vector<CodedBlock> PageBlocks(TIFF* tif) {
@@ -159,53 +128,6 @@ std::vector<std::pair<std::string, std::vector<CodedBlock>>> Group4PagesIn(const
 }
 
 // --- synthetic pages -------------------------------------------------------------
-
-// A new one-strip Group 4 TIFF file of the given size, open for writing.
-TiffPtr NewGroup4File(const std::string& path, int width, int height) {
-  TiffPtr tif(TIFFOpen(path.c_str(), "w"));
-  TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
-  TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
-  TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-  TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(height));
-  return tif;
-}
-
-std::string NewTempFile() {
-  static int counter = 0;
-  return TestTempDir() + "/g4-" + std::to_string(counter++) + ".tif";
-}
-
-// Encodes rows (1 = black) with libtiff and returns the raw strip.
-std::vector<std::uint8_t> EncodeWithLibtiff(const std::vector<std::uint8_t>& rows, int width, int height) {
-  const std::string path = NewTempFile();
-  {
-    TiffPtr tif = NewGroup4File(path, width, height);
-    std::vector<std::uint8_t> line(static_cast<std::size_t>(RowBytes(width)));
-    for (int y = 0; y < height; ++y) {
-      std::copy_n(rows.begin() + static_cast<std::ptrdiff_t>(y) * RowBytes(width), line.size(), line.begin());
-      EXPECT_EQ(TIFFWriteScanline(tif.get(), line.data(), static_cast<std::uint32_t>(y), 0), 1);
-    }
-  }
-  TiffPtr tif(TIFFOpen(path.c_str(), "r"));
-  return RawBytes(tif.get(), 0, false);
-}
-
-// libtiff's rows for a raw Group 4 strip (1 = coded black); empty when
-// libtiff fails on any row.
-std::vector<std::uint8_t> DecodeWithLibtiff(std::vector<std::uint8_t> raw, int width, int height) {
-  const std::string path = NewTempFile();
-  TIFFWriteRawStrip(NewGroup4File(path, width, height).get(), 0, raw.data(), static_cast<tmsize_t>(raw.size()));
-  TiffPtr tif(TIFFOpen(path.c_str(), "r"));
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(RowBytes(width)) * height);
-  std::vector<std::uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif.get())));
-  for (int y = 0; y < height; ++y) {
-    if (TIFFReadScanline(tif.get(), line.data(), static_cast<std::uint32_t>(y)) != 1) return {};
-    std::copy_n(line.begin(), RowBytes(width), rows.begin() + static_cast<std::ptrdiff_t>(y) * RowBytes(width));
-  }
-  return rows;
-}
 
 void SetBlack(std::uint8_t* row, int start, int end) {
   for (int x = start; x < end; ++x) row[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
