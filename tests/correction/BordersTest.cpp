@@ -10,18 +10,6 @@
 
 namespace {
 
-void BlackPage(TDibGraphic& image, int w, int h, int dpi = 300) {
-  image.NewImage(w, h, ifBlackWhite, nullptr, dpi, dpi);  // zero bits: black
-}
-
-void RandomPage(TDibGraphic& image, int w, int h, double density, std::mt19937& rng) {
-  MakeWhitePage(image, w, h);
-  std::bernoulli_distribution ink(density);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (ink(rng)) image.SetPixelIndex(x, y, 0);
-}
-
 // A page of any format filled with pseudo-random palette indices or colours.
 void RandomAnyPage(TDibGraphic& image, TImageFormat format, int w, int h, std::mt19937& rng) {
   image.NewImage(w, h, format, nullptr, 300, 300);

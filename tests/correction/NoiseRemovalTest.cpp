@@ -65,14 +65,6 @@ void ReferenceRemoveSpecks(TDibGraphic& image, int maxW, int maxH, bool inside,
   }
 }
 
-void RandomPage(TDibGraphic& image, int w, int h, double density, std::mt19937& rng) {
-  MakeWhitePage(image, w, h);
-  std::bernoulli_distribution ink(density);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (ink(rng)) image.SetPixelIndex(x, y, 0);
-}
-
 const std::vector<TRect> kNoRegions;
 
 }  // namespace

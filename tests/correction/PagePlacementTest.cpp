@@ -10,18 +10,6 @@
 
 namespace {
 
-void BlackPage(TDibGraphic& image, int w, int h, int dpi = 300) {
-  image.NewImage(w, h, ifBlackWhite, nullptr, dpi, dpi);  // zero bits: black
-}
-
-void RandomPage(TDibGraphic& image, int w, int h, double density, std::mt19937& rng) {
-  MakeWhitePage(image, w, h);
-  std::bernoulli_distribution ink(density);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (ink(rng)) image.SetPixelIndex(x, y, 0);
-}
-
 // Clears the bits that pad every stored row, i.e. makes them "black".
 void DarkenPadding(TDibGraphic& image) {
   for (int y = 0; y < image.Height(); ++y)

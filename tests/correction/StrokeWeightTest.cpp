@@ -57,18 +57,6 @@ void ReferenceStrokes(TDibGraphic& image, bool darken, int level, const std::vec
   }
 }
 
-void RandomPage(TDibGraphic& image, int w, int h, double density, std::mt19937& rng) {
-  MakeWhitePage(image, w, h);
-  std::bernoulli_distribution ink(density);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (ink(rng)) image.SetPixelIndex(x, y, 0);
-}
-
-void BlackPage(TDibGraphic& image, int w, int h) {
-  image.NewImage(w, h, ifBlackWhite, nullptr, 300, 300);  // zero bits: black
-}
-
 }  // namespace
 
 TEST(StrokeWeight, FastPathsMatchPlainReference) {

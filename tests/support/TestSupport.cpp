@@ -35,6 +35,18 @@ std::string TestTempDir() {
   return dir.string();
 }
 
+void BlackPage(TDibGraphic& image, int width, int height, int dpi) {
+  image.NewImage(width, height, ifBlackWhite, nullptr, dpi, dpi);
+}
+
+void RandomPage(TDibGraphic& image, int width, int height, double density, std::mt19937& rng) {
+  MakeWhitePage(image, width, height);
+  std::bernoulli_distribution ink(density);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (ink(rng)) image.SetPixelIndex(x, y, 0);
+}
+
 void MakeWhitePage(TDibGraphic& image, int width, int height, int dpi) {
   image.NewImage(width, height, ifBlackWhite, nullptr, dpi, dpi);
   std::fill(image.Bits(), image.Bits() + image.ImageSize(), 0xFF);

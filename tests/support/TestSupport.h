@@ -2,6 +2,7 @@
 // and a plain pixel-by-pixel comparison.
 #pragma once
 
+#include <random>
 #include <string>
 
 #include "image/DibGraphic.h"
@@ -14,6 +15,10 @@ std::string TestTempDir();
 
 // A white 1-bit page of the given size.
 void MakeWhitePage(TDibGraphic& image, int width, int height, int dpi = 300);
+// A black 1-bit page (a new image's zero bits are black).
+void BlackPage(TDibGraphic& image, int width, int height, int dpi = 300);
+// A white 1-bit page with each pixel black with the given probability.
+void RandomPage(TDibGraphic& image, int width, int height, double density, std::mt19937& rng);
 // Draws a 1-bit page from rows of text: '#' = black, anything else white.
 void MakePageFromText(TDibGraphic& image, const std::vector<std::string>& rows, int dpi = 300);
 // True when both images have equal size, format, palette and pixel values
