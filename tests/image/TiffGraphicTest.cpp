@@ -271,6 +271,62 @@ TEST(TiffGraphic, Group4PagesInStripsAndEitherFillOrderReadBackExactly) {
   }
 }
 
+TEST(TiffGraphic, DamagedGroup4StripsReadAsLibtiffReadsThem) {
+  // Whatever our own decoder refuses goes to libtiff's: a damaged strip
+  // gives libtiff's rows when libtiff reads it, and the read error when not.
+  TTiffGraphic g;
+  MakePage(g, ifBlackWhite, 301, 120, 9);
+  g.SetCompression(tcCCITT4);
+  const std::vector<std::uint8_t> good = SaveToBytes(g);
+  const std::size_t offsets = FindEntry(good, 273), counts = FindEntry(good, 279);
+  ASSERT_NE(offsets, 0u);
+  ASSERT_NE(counts, 0u);
+  auto long32 = [](const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24));
+  };
+  const std::uint32_t start = long32(good, offsets + 8), length = long32(good, counts + 8);
+  std::vector<std::vector<std::uint8_t>> damaged;
+  for (std::uint32_t keep : {length / 2, length / 5, 3u}) {
+    std::vector<std::uint8_t> b = good;
+    for (int i = 0; i < 4; ++i) b[counts + 8 + i] = static_cast<std::uint8_t>(keep >> (8 * i));
+    damaged.push_back(b);
+  }
+  for (std::uint32_t at : {length / 3, length / 2, length - 4}) {
+    std::vector<std::uint8_t> b = good;
+    b[start + at] ^= 0x5A;
+    b[start + at + 1] = 0;
+    damaged.push_back(b);
+  }
+  int readByLibtiff = 0, refusedByLibtiff = 0;
+  for (std::size_t i = 0; i < damaged.size(); ++i) {
+    const std::string path = WriteTempFile(damaged[i], "damaged" + std::to_string(i) + ".tif");
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(g.Height()),
+                                                std::vector<std::uint8_t>(static_cast<std::size_t>(TIFFScanlineSize(tif))));
+    bool libtiffReads = true;
+    for (int y = 0; y < g.Height() && libtiffReads; ++y)
+      libtiffReads = TIFFReadScanline(tif, rows[y].data(), static_cast<std::uint32_t>(y), 0) >= 0;
+    TIFFClose(tif);
+    TTiffGraphic back;
+    if (!libtiffReads) {
+      ++refusedByLibtiff;
+      EXPECT_THROW(back.LoadFromFile(path), ETiffError) << i;
+      continue;
+    }
+    ++readByLibtiff;
+    ASSERT_NO_THROW(back.LoadFromFile(path)) << i;
+    for (int y = 0; y < g.Height(); ++y)
+      for (int x = 0; x < g.Width(); ++x)
+        ASSERT_EQ(back.GetPixelIndex(x, y) == 0, ((rows[y][x / 8] >> (7 - x % 8)) & 1) == 1) << i << ": " << x << "," << y;
+  }
+  // Both outcomes occur, so both ways back are exercised.
+  EXPECT_GT(readByLibtiff, 0);
+  EXPECT_GT(refusedByLibtiff, 0);
+}
+
 TEST(TiffGraphic, StripsCodedAheadAreWrittenOnlyForTheLayoutTheyWereCodedFor) {
   TTiffGraphic g;
   MakePage(g, ifBlackWhite, 150, 40, 3);
