@@ -10,42 +10,21 @@
 #include "app/Saving.h"
 #include "app/Utils.h"
 #include "app/WorkingList.h"
+#include "WindowFixture.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 #include "view/ImageScrollBox.h"
 
 namespace {
 
-struct SavingFixture : ::testing::Test {
-  QTemporaryDir dir;
-  std::unique_ptr<TFViewTrans> window;
-  TWorkingList* work = nullptr;
+struct SavingFixture : WindowFixture {
   TSaving* saving = nullptr;
-  QStringList messages;
   QString saveFolderAnswer;
 
   void SetUp() override {
-    SetAppMessageHook([this](const QString& text, int) {
-      messages << text;
-      return 0;
-    });
-    window = std::make_unique<TFViewTrans>();
-    // The store's default save folder is the home folder: tests start with none.
-    SetSaveFolder(QString());
-    work = new TWorkingList(*window);
+    WindowFixture::SetUp();
     saving = new TSaving(*window, *work);
     saving->AskSaveFolder = [this] { return saveFolderAnswer; };
-  }
-  void TearDown() override {
-    window.reset();
-    SetAppMessageHook(nullptr);
-  }
-  QString Copy(const char* shared, const QString& name) {
-    const QString target = QDir(dir.path()).filePath(name);
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::copy(QString::fromStdString(SharedFile(shared)), target);
-    QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    return target;
   }
   static std::unique_ptr<TTiffGraphic> Page(const QString& file, int page) {
     auto g = std::make_unique<TTiffGraphic>();

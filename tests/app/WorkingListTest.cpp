@@ -11,38 +11,14 @@
 #include "app/F_ViewTrans.h"
 #include "app/Utils.h"
 #include "app/WorkingList.h"
+#include "WindowFixture.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 #include "view/ImageScrollBox.h"
 
 namespace {
 
-struct WorkingListFixture : ::testing::Test {
-  QTemporaryDir dir;
-  std::unique_ptr<TFViewTrans> window;
-  TWorkingList* work = nullptr;
-  QStringList messages;
-
-  void SetUp() override {
-    SetAppMessageHook([this](const QString& text, int) {
-      messages << text;
-      return 0;
-    });
-    window = std::make_unique<TFViewTrans>();
-    // The store's default save folder is the home folder: tests start with none.
-    SetSaveFolder(QString());
-    work = new TWorkingList(*window);
-  }
-  void TearDown() override {
-    window.reset();
-    SetAppMessageHook(nullptr);
-  }
-  QString Copy(const char* shared, const QString& name) {
-    const QString target = QDir(dir.path()).filePath(name);
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::copy(QString::fromStdString(SharedFile(shared)), target);
-    return target;
-  }
+struct WorkingListFixture : WindowFixture {
   TImageScrollBox* Source() { return window->SourceView(); }
 };
 
