@@ -212,10 +212,13 @@ std::vector<TBatchFile> CollectFiles(const TOptions& o) {
     const QString path = QString::fromStdString(input);
     const QFileInfo info(path);
     if (info.isDir()) {
-      const QDir base(path);
+      // Sub-folder paths are taken between absolute paths: with a relative
+      // folder argument the found files' relative names would otherwise
+      // carry the argument itself below the output folder.
+      const QDir base(info.absoluteFilePath());
       for (const QString& file : FindImageFiles(path)) {
         if (outCanonical.size() > 1 && QFileInfo(file).canonicalFilePath().startsWith(outCanonical)) continue;
-        add(file, base.relativeFilePath(file));
+        add(file, base.relativeFilePath(QFileInfo(file).absoluteFilePath()));
       }
     } else if (info.exists()) {
       add(path, info.fileName());

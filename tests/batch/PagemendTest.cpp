@@ -55,8 +55,9 @@ class PagemendTest : public ::testing::Test {
     SetSettingsStoreFile(QString());
   }
 
-  TRun Run(const QStringList& args) {
+  TRun Run(const QStringList& args, const QString& workingFolder = QString()) {
     QProcess process;
+    if (!workingFolder.isEmpty()) process.setWorkingDirectory(workingFolder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", home_ + "/config");
     env.insert("TMPDIR", ChildTemp());
@@ -270,6 +271,30 @@ TEST_F(PagemendTest, FailureWhileWritingLeavesTheSourceIntact) {
   ASSERT_EQ(ok.Exit, 0) << ok.Err.toStdString();
   EXPECT_EQ(Pages(mixed), 4);
   EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(PagemendTest, AFileThatCannotTakeItsPlaceFailsAloneAfterTheOthers) {
+  // The last step of a file, putting the finished file in place, runs
+  // beside the writing of the next files: its failure is still reported
+  // and counted, and the other files are done.
+  const QString in = home_ + "/in";
+  const QString out = home_ + "/out";
+  Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", in, "a.tif");
+  Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", in, "b.tif");
+  Copy("testdata/tiff/gen-feyn-g4-200dpi.tif", in, "c.tif");
+  // A folder with something in it stands where b's result should go.
+  ASSERT_TRUE(QDir().mkpath(out + "/b.tif/kept"));
+  for (const char* jobs : {"1", "2"}) {
+    // Folders given relative to the working folder.
+    const TRun run = Run({"--steps", "deskew", "-j", jobs, "--out", "out", "in"}, home_);
+    EXPECT_EQ(run.Exit, 1) << jobs;
+    EXPECT_TRUE(run.Err.contains("pagemend: in/b.tif: ")) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.contains("3 files, 2 pages, 1 failed")) << run.Out.toStdString();
+    EXPECT_EQ(Pages(out + "/a.tif"), 1);
+    EXPECT_EQ(Pages(out + "/c.tif"), 1);
+    EXPECT_TRUE(QFileInfo(out + "/b.tif/kept").isDir());
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left behind
+  }
 }
 
 TEST_F(PagemendTest, InterruptedRunLeavesEveryFileWhole) {
