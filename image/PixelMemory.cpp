@@ -21,12 +21,14 @@ constexpr bool kUseMappings = true;
 #endif
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kPage = 4096;
 // From this size on a buffer gets a mapping of its own.
 constexpr std::size_t kMappedFrom = std::size_t{512} << 10;
 
 bool Mapped(std::size_t size) { return kUseMappings && size >= kMappedFrom; }
 
-std::size_t MappedLength(std::size_t size) { return (size + kHugePage - 1) & ~(kHugePage - 1); }
+// Whole 4 KiB pages: nothing is wasted on rounding.
+std::size_t MappedLength(std::size_t size) { return (size + kPage - 1) & ~(kPage - 1); }
 
 // Released mappings kept for the next pages: unmapping and mapping again
 // would fault the memory in afresh and make every thread flush its
@@ -81,21 +83,26 @@ std::uint8_t* AllocatePixelMemory(std::size_t size) {
       std::memset(kept, 0, size);
       return kept;
     }
-    // Over-map by one huge page so the buffer can start on a 2 MiB
-    // boundary; the unused ends are returned at once.
-    const std::size_t span = length + kHugePage;
+    // Buffers of 2 MiB and more start on a 2 MiB boundary, so that their
+    // whole 2 MiB stretches can be huge pages; the rest of the over-mapped
+    // span is returned at once.
+    const std::size_t align = length >= kHugePage ? kHugePage : kPage;
+    const std::size_t span = length + align - kPage;
     void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw != MAP_FAILED) {
-      const auto start = reinterpret_cast<std::uintptr_t>(raw);
-      const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-      if (aligned > start) munmap(raw, aligned - start);
-      const std::uintptr_t end = start + span;
-      if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
-      auto* p = reinterpret_cast<std::uint8_t*>(aligned);
-      madvise(p, length, MADV_HUGEPAGE);  // a hint: without it the memory still works
-      return p;  // fresh mappings are zero-filled
-    }
-    return nullptr;
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + align - 1) & ~(align - 1);
+    if (aligned > start) munmap(raw, aligned - start);
+    const std::uintptr_t end = start + span;
+    if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+    auto* p = reinterpret_cast<std::uint8_t*>(aligned);
+    // Hints only; without them the memory works the same. Faulting the
+    // whole buffer in one call spares one fault per 4 KiB page.
+    if (length >= kHugePage) madvise(p, length, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    madvise(p, length, MADV_POPULATE_WRITE);
+#endif
+    return p;  // fresh mappings are zero-filled
   }
   const std::size_t allocSize = (size + 63) & ~std::size_t{63};
   auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(64, allocSize));

@@ -3,10 +3,11 @@
 // A scanned page is a megabyte or more, and a correction allocates a few of
 // them per page. Touching fresh memory 4 KiB at a time costs a page fault
 // each time, which on a virtual machine costs more than the correction
-// itself; large buffers are therefore mapped on their own and marked for
-// the kernel's 2 MiB pages, so a page image faults in a handful of steps.
-// Small buffers (and every buffer in sanitizer builds, so that overruns are
-// still caught) come from the ordinary heap.
+// itself. Large buffers are therefore mapped on their own, faulted in with
+// one call, and (from 2 MiB on) marked for the kernel's 2 MiB pages;
+// released ones are kept for the next pages. Small buffers (and every
+// buffer in sanitizer builds, so that overruns are still caught) come from
+// the ordinary heap.
 #pragma once
 
 #include <cstddef>
