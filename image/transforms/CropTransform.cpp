@@ -7,12 +7,8 @@
 #include "image/transforms/BitRows.h"
 
 void TCropTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return;
-  }
+  // An empty page is an invalid crop below, not an empty result.
+  if (AppliedThroughTemporary(source, destination)) return;
   Progress(0, 0, 100);
   const int w = source.Width(), h = source.Height();
   const std::int64_t right = Absolute ? Right : std::int64_t{w} - Right;

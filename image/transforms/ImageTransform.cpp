@@ -13,13 +13,16 @@ void TImageTransform::ApplyOnDest(const TDibGraphic& /*source*/, TDibGraphic& /*
                                     ClassName()));
 }
 
+bool TImageTransform::AppliedThroughTemporary(const TDibGraphic& source, TDibGraphic& destination) {
+  if (&source != &destination) return false;
+  TDibGraphic temporary;
+  ApplyOnDest(source, temporary);
+  destination.Assign(temporary);
+  return true;
+}
+
 bool TImageTransform::BeginApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return false;
-  }
+  if (AppliedThroughTemporary(source, destination)) return false;
   Progress(0, 0, 100);
   if (source.Empty()) {
     destination.Clear();

@@ -31,6 +31,9 @@ class TImageTransform {
   // an empty destination (progress 0 and 100). Returns true when the
   // caller goes on with the work.
   bool BeginApplyOnDest(const TDibGraphic& source, TDibGraphic& destination);
+  // The first half of that: when destination is source itself, does the
+  // work through a temporary image and returns true.
+  bool AppliedThroughTemporary(const TDibGraphic& source, TDibGraphic& destination);
   // Reports (current - min) * 100 / (max - min) when it changed.
   void Progress(std::int64_t current, std::int64_t min, std::int64_t max);
 };

@@ -625,24 +625,14 @@ int TRotateTransform::WholeAngle(double angle) {
 }
 
 void TRotateTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destination) {
-  if (&source == &destination) {
-    TDibGraphic temporary;
-    ApplyOnDest(source, temporary);
-    destination.Assign(temporary);
-    return;
-  }
-  Progress(0, 0, 100);
-  if (source.Empty()) {
-    destination.Clear();
-  } else {
-    if (!std::isfinite(Angle)) throw EImagingError("Invalid rotation angle");
-    switch (WholeAngle(Angle)) {
-      case 0: destination.Assign(source); break;
-      case 90: Rotate90(source, destination); break;
-      case 180: Rotate180(source, destination); break;
-      case 270: Rotate270(source, destination); break;
-      default: RotateAny(source, destination); break;
-    }
+  if (!BeginApplyOnDest(source, destination)) return;
+  if (!std::isfinite(Angle)) throw EImagingError("Invalid rotation angle");
+  switch (WholeAngle(Angle)) {
+    case 0: destination.Assign(source); break;
+    case 90: Rotate90(source, destination); break;
+    case 180: Rotate180(source, destination); break;
+    case 270: Rotate270(source, destination); break;
+    default: RotateAny(source, destination); break;
   }
   Progress(100, 0, 100);
 }
