@@ -24,6 +24,7 @@
 #include <system_error>
 #include <thread>
 
+#include "correction/RasterRows.h"
 #include "image/ImagingHooks.h"
 #include "image/PixelMemory.h"
 #include "image/transforms/ImageFormatTransform.h"
@@ -442,52 +443,6 @@ double TDeskewTransform::FindSkewAngle(const TDibGraphic& bilevel) const {
 
 namespace {
 
-// Copies n bits from src (starting at bit srcBit, most significant bit of a
-// byte first) to dst at bit dstBit, leaving the other bits of dst as they
-// are. Reads and writes only bytes that hold copied bits.
-void CopyBits(std::uint8_t* dst, std::int64_t dstBit, const std::uint8_t* src, std::int64_t srcBit,
-              std::int64_t n) {
-  if (n <= 0) return;
-  if ((dstBit & 7) == 0 && (srcBit & 7) == 0) {
-    const std::int64_t whole = n >> 3;
-    std::memcpy(dst + (dstBit >> 3), src + (srcBit >> 3), static_cast<std::size_t>(whole));
-    dstBit += whole * 8;
-    srcBit += whole * 8;
-    n -= whole * 8;
-    if (n == 0) return;
-  }
-  while (n > 0) {
-    const int dOff = static_cast<int>(dstBit & 7);
-    const int take = static_cast<int>(std::min<std::int64_t>(8 - dOff, n));
-    const std::int64_t sByte = srcBit >> 3;
-    const int sOff = static_cast<int>(srcBit & 7);
-    unsigned window = static_cast<unsigned>(src[sByte]) << 8;
-    if (sOff + take > 8) window |= src[sByte + 1];
-    const unsigned value = (window >> (16 - sOff - take)) & ((1u << take) - 1u);
-    const unsigned mask = ((1u << take) - 1u) << (8 - dOff - take);
-    std::uint8_t& d = dst[dstBit >> 3];
-    d = static_cast<std::uint8_t>((d & ~mask) | ((value << (8 - dOff - take)) & mask));
-    dstBit += take;
-    srcBit += take;
-    n -= take;
-  }
-}
-
-// Copies source (whole) onto dest with its top-left at (x, y), clipped to
-// dest; both images have the same pixel format. Pixels are copied as they
-// are stored (palette indices or colours).
-void PasteImage(TDibGraphic& dest, const TDibGraphic& source, int x, int y) {
-  if (dest.Empty() || source.Empty() || dest.ImageFormat() != source.ImageFormat()) return;
-  const TRect clip = IntersectRect(Rect(x, y, x + source.Width(), y + source.Height()),
-                                   Rect(0, 0, dest.Width(), dest.Height()));
-  if (clip.IsEmpty()) return;
-  const int bpp = dest.BitCount();
-  const std::int64_t bits = static_cast<std::int64_t>(clip.Width()) * bpp;
-  for (int row = clip.Top; row < clip.Bottom; ++row)
-    CopyBits(dest.ScanLine(row), static_cast<std::int64_t>(clip.Left) * bpp, source.ScanLine(row - y),
-             static_cast<std::int64_t>(clip.Left - x) * bpp, bits);
-}
-
 // part <- the pixels of rect r of the page (r inside the page), with the
 // page's format, palette and resolution.
 void CopyPart(const TDibGraphic& page, const TRect& r, TDibGraphic& part) {
@@ -495,25 +450,13 @@ void CopyPart(const TDibGraphic& page, const TRect& r, TDibGraphic& part) {
                 page.YDotsPerInch());
   part.SetXPelsPerMeter(page.XPelsPerMeter());
   part.SetYPelsPerMeter(page.YPelsPerMeter());
-  const int bpp = page.BitCount();
-  const std::int64_t bits = static_cast<std::int64_t>(r.Width()) * bpp;
-  for (int row = 0; row < r.Height(); ++row)
-    CopyBits(part.ScanLine(row), 0, page.ScanLine(r.Top + row), static_cast<std::int64_t>(r.Left) * bpp,
-             bits);
+  rows::CopyRect(part, 0, 0, page, r);
 }
 
-// Paints the whole image white (the nearest palette entry on palette images).
-void FillWhite(TDibGraphic& image) {
-  std::uint8_t fill = 0xFF;
-  if (image.ImageFormat() != ifTrueColor) {
-    const int index = image.NearestPaletteIndex(0xFFFFFF);
-    switch (image.BitCount()) {
-      case 1: fill = index ? 0xFF : 0x00; break;
-      case 4: fill = static_cast<std::uint8_t>(index * 0x11); break;
-      default: fill = static_cast<std::uint8_t>(index); break;
-    }
-  }
-  std::memset(image.Bits(), fill, image.ImageSize());
+// Copies source (whole) onto dest with its top-left at (x, y), clipped to
+// dest; both images have the same pixel format.
+void PasteImage(TDibGraphic& dest, const TDibGraphic& source, int x, int y) {
+  rows::CopyRect(dest, x, y, source, Rect(0, 0, source.Width(), source.Height()));
 }
 
 TRect PageRect(const TDibGraphic& page) { return Rect(0, 0, page.Width(), page.Height()); }
@@ -553,7 +496,7 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn) {
                   copy.XDotsPerInch(), copy.YDotsPerInch());
     work.SetXPelsPerMeter(copy.XPelsPerMeter());
     work.SetYPelsPerMeter(copy.YPelsPerMeter());
-    FillWhite(work);
+    rows::FillWhite(work, PageRect(work));
     PasteImage(work, copy, 0, 0);
   }
   return DetectSkewAngle(work, scratch);
