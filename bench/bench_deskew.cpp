@@ -104,8 +104,9 @@ PIX* LeptonicaPage(int index) {
   return pixRead(PagePath(index).c_str());
 }
 
-// Full-resolution sweep and binary search over +-5 degrees.
-void BM_LeptonicaSweepAndSearch(benchmark::State& state) {
+// Times one of Leptonica's skew finders on a page.
+template <typename Find>
+void TimeLeptonicaSkew(benchmark::State& state, Find find) {
   PIX* pix = LeptonicaPage(static_cast<int>(state.range(0)));
   if (!pix) {
     state.SkipWithError("pixRead failed");
@@ -113,28 +114,24 @@ void BM_LeptonicaSweepAndSearch(benchmark::State& state) {
   }
   l_float32 angle = 0, conf = 0;
   for (auto _ : state) {
-    pixFindSkewSweepAndSearch(pix, &angle, &conf, 1, 1, 5.0, 1.0, 0.01);
+    find(pix, &angle, &conf);
     benchmark::DoNotOptimize(angle);
   }
   state.counters["angle"] = angle;
   pixDestroy(&pix);
 }
+
+// Full-resolution sweep and binary search over +-5 degrees.
+void BM_LeptonicaSweepAndSearch(benchmark::State& state) {
+  TimeLeptonicaSkew(state, [](PIX* pix, l_float32* angle, l_float32* conf) {
+    pixFindSkewSweepAndSearch(pix, angle, conf, 1, 1, 5.0, 1.0, 0.01);
+  });
+}
 BENCHMARK(BM_LeptonicaSweepAndSearch)->ArgNames({"page"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The default reduced search.
 void BM_LeptonicaFindSkew(benchmark::State& state) {
-  PIX* pix = LeptonicaPage(static_cast<int>(state.range(0)));
-  if (!pix) {
-    state.SkipWithError("pixRead failed");
-    return;
-  }
-  l_float32 angle = 0, conf = 0;
-  for (auto _ : state) {
-    pixFindSkew(pix, &angle, &conf);
-    benchmark::DoNotOptimize(angle);
-  }
-  state.counters["angle"] = angle;
-  pixDestroy(&pix);
+  TimeLeptonicaSkew(state, [](PIX* pix, l_float32* angle, l_float32* conf) { pixFindSkew(pix, angle, conf); });
 }
 BENCHMARK(BM_LeptonicaFindSkew)->ArgNames({"page"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
