@@ -122,8 +122,12 @@ void Draw(QPainter& p, TCommand command) {
       p.setBrush(kPaper);
       p.drawRect(QRectF(9, 19, 14, 10));
       break;
-    case C::Previous: Arrow(p, QPointF(16, 28), QPointF(16, 4), kAccent); break;
-    case C::Next: Arrow(p, QPointF(16, 4), QPointF(16, 28), kAccent); break;
+    case C::Previous:
+      Arrow(p, QPointF(16, 28), QPointF(16, 4), kAccent);
+      break;
+    case C::Next:
+      Arrow(p, QPointF(16, 4), QPointF(16, 28), kAccent);
+      break;
     case C::AutoCorrect:
       Page(p, page);
       Letter(p, "A", kAccent);
@@ -183,7 +187,8 @@ void Draw(QPainter& p, TCommand command) {
     case C::Centre:
       Page(p, page);
       p.setPen(QPen(kInk, 1.5));
-      for (int i = 0; i < 4; ++i) p.drawLine(QPointF(11 + (i % 2) * 2, 9 + i * 5), QPointF(21 - (i % 2) * 2, 9 + i * 5));
+      for (int i = 0; i < 4; ++i)
+        p.drawLine(QPointF(11 + (i % 2) * 2, 9 + i * 5), QPointF(21 - (i % 2) * 2, 9 + i * 5));
       break;
     case C::BorderRemoval:
       p.setPen(QPen(kInk, 1.5));
@@ -234,7 +239,10 @@ void Draw(QPainter& p, TCommand command) {
         const double a = i * M_PI / 8;
         const double r = (i % 2) ? 9.0 : 12.0;
         QPointF pt(16 + r * std::cos(a), 16 + r * std::sin(a));
-        if (i == 0) gear.moveTo(pt); else gear.lineTo(pt);
+        if (i == 0)
+          gear.moveTo(pt);
+        else
+          gear.lineTo(pt);
       }
       gear.closeSubpath();
       p.drawPath(gear);

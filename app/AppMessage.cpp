@@ -19,9 +19,15 @@ int ShowAppMessage(const QString& text, int kind) {
   QMessageBox::Icon icon;
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   switch (kind) {
-    case amInformation: icon = QMessageBox::Information; break;
-    case amWarning: icon = QMessageBox::Warning; break;
-    case amError: icon = QMessageBox::Critical; break;
+    case amInformation:
+      icon = QMessageBox::Information;
+      break;
+    case amWarning:
+      icon = QMessageBox::Warning;
+      break;
+    case amError:
+      icon = QMessageBox::Critical;
+      break;
     case amQuestion:
       icon = QMessageBox::Question;
       buttons = QMessageBox::Yes | QMessageBox::No;
@@ -30,7 +36,8 @@ int ShowAppMessage(const QString& text, int kind) {
       icon = QMessageBox::Question;
       buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
       break;
-    default: return -1;
+    default:
+      return -1;
   }
   QMessageBox box(icon, QString::fromUtf8(kAppTitle), text, buttons, QApplication::activeWindow());
   return box.exec();

@@ -3,14 +3,13 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 enum TAppMessageKind {
-  amInformation = 0,  // OK
-  amWarning = 1,      // OK
-  amError = 2,        // OK
-  amQuestion = 3,     // Yes / No
+  amInformation = 0,    // OK
+  amWarning = 1,        // OK
+  amError = 2,          // OK
+  amQuestion = 3,       // Yes / No
   amQuestionCancel = 4  // Yes / No / Cancel
 };
 

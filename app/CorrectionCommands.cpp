@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QToolButton>
-
 #include <cmath>
 #include <exception>
 #include <functional>
@@ -15,12 +14,12 @@
 #include "app/NumberField.h"
 #include "app/ViewTransMessage.h"
 #include "correction/Borders.h"
-#include "image/Canvas.h"
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
-#include "correction/PagePlacement.h"
 #include "correction/NoiseRemoval.h"
+#include "correction/PagePlacement.h"
 #include "correction/StrokeWeight.h"
+#include "image/Canvas.h"
 #include "image/transforms/ConvertToGrayTransform.h"
 #include "image/transforms/RotateTransform.h"
 #include "view/DibQImage.h"
@@ -406,7 +405,7 @@ void TCorrectionCommands::RotateByAngle(bool clockwise) {
         RotateBilevel(scratch, temporary, true, angle);
         if (!temporary.Empty())
           canvas.Draw(region.Left - (temporary.Width() - scratch.Width()) / 2,
-                    region.Top - (temporary.Height() - scratch.Height()) / 2, temporary);
+                      region.Top - (temporary.Height() - scratch.Height()) / 2, temporary);
       }
       canvas.CopyMode = oldMode;
     }
@@ -613,11 +612,24 @@ void TCorrectionCommands::OutlineFinished(TRubberbandMouseHandler* band, TImageS
 
 bool PaperPresetSize(int tag, int& widthMm, int& heightMm) {
   switch (tag) {
-    case 10: widthMm = 210; heightMm = 297; return true;  // A4
-    case 20: widthMm = 148; heightMm = 210; return true;  // A5
-    case 30: widthMm = 257; heightMm = 364; return true;  // B4
-    case 40: widthMm = 182; heightMm = 257; return true;  // B5
-    default: return false;
+    case 10:
+      widthMm = 210;
+      heightMm = 297;
+      return true;  // A4
+    case 20:
+      widthMm = 148;
+      heightMm = 210;
+      return true;  // A5
+    case 30:
+      widthMm = 257;
+      heightMm = 364;
+      return true;  // B4
+    case 40:
+      widthMm = 182;
+      heightMm = 257;
+      return true;  // B5
+    default:
+      return false;
   }
 }
 

@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -21,6 +20,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include "app/AppIcons.h"
 #include "app/AppTitle.h"
@@ -39,8 +39,8 @@ constexpr int kDesignHeight = 854;
 constexpr int kLeftPanelWidth = 185;
 constexpr const char* kHelpUrl = "https://veltrax.orvane.co.kr/help";
 
-const char* const kFieldHints[8] = {"잡티 넓이", "잡티 높이", "테두리 왼쪽", "테두리 위쪽",
-                                    "테두리 오른쪽", "테두리 아래쪽", "회전각도", "이동거리"};
+const char* const kFieldHints[8] = {"잡티 넓이",     "잡티 높이",     "테두리 왼쪽", "테두리 위쪽",
+                                    "테두리 오른쪽", "테두리 아래쪽", "회전각도",    "이동거리"};
 
 QString Utf8(const char* s) { return QString::fromUtf8(s); }
 
@@ -53,25 +53,45 @@ TCommand CommandForTag(int radioGroup, int tag) {
 
 int ToggleValue(const TSettingsRecord& s, TCommand toggle) {
   switch (toggle) {
-    case TCommand::ToggleInvert: return s.I;
-    case TCommand::ToggleSmooth: return s.AL;
-    case TCommand::ToggleCrosshair: return s.CL;
-    case TCommand::ToggleGrid: return s.GS;
-    case TCommand::ToggleOutline: return s.oS;
-    case TCommand::ToggleFixed: return s.fA;
-    default: return 0;
+    case TCommand::ToggleInvert:
+      return s.I;
+    case TCommand::ToggleSmooth:
+      return s.AL;
+    case TCommand::ToggleCrosshair:
+      return s.CL;
+    case TCommand::ToggleGrid:
+      return s.GS;
+    case TCommand::ToggleOutline:
+      return s.oS;
+    case TCommand::ToggleFixed:
+      return s.fA;
+    default:
+      return 0;
   }
 }
 
 void SetToggleValue(TSettingsRecord& s, TCommand toggle, int value) {
   switch (toggle) {
-    case TCommand::ToggleInvert: s.I = value; break;
-    case TCommand::ToggleSmooth: s.AL = value; break;
-    case TCommand::ToggleCrosshair: s.CL = value; break;
-    case TCommand::ToggleGrid: s.GS = value; break;
-    case TCommand::ToggleOutline: s.oS = value; break;
-    case TCommand::ToggleFixed: s.fA = value; break;
-    default: break;
+    case TCommand::ToggleInvert:
+      s.I = value;
+      break;
+    case TCommand::ToggleSmooth:
+      s.AL = value;
+      break;
+    case TCommand::ToggleCrosshair:
+      s.CL = value;
+      break;
+    case TCommand::ToggleGrid:
+      s.GS = value;
+      break;
+    case TCommand::ToggleOutline:
+      s.oS = value;
+      break;
+    case TCommand::ToggleFixed:
+      s.fA = value;
+      break;
+    default:
+      break;
   }
 }
 
@@ -83,15 +103,19 @@ TColor32 FromStoredColor(int c) {
 
 TZoomMode ZoomModeOf(int z) {
   switch (z) {
-    case 20: return zmFitWidth;
-    case 30: return zmFitHeight;
-    case 40: return zmOriginalSize;
-    default: return zmFitToPage;
+    case 20:
+      return zmFitWidth;
+    case 30:
+      return zmFitHeight;
+    case 40:
+      return zmOriginalSize;
+    default:
+      return zmFitToPage;
   }
 }
 
-constexpr TCommand kToggles[] = {TCommand::ToggleInvert, TCommand::ToggleSmooth, TCommand::ToggleCrosshair,
-                                 TCommand::ToggleGrid, TCommand::ToggleOutline, TCommand::ToggleFixed};
+constexpr TCommand kToggles[] = {TCommand::ToggleInvert, TCommand::ToggleSmooth,  TCommand::ToggleCrosshair,
+                                 TCommand::ToggleGrid,   TCommand::ToggleOutline, TCommand::ToggleFixed};
 
 }  // namespace
 
@@ -99,8 +123,7 @@ TFViewTrans::TFViewTrans(QWidget* parent) : QMainWindow(parent) {
   setObjectName("TFViewTrans");
   setWindowTitle(Utf8(kAppTitle));
   // 1. The application-wide key hook.
-  keyboardMap_ = new TKeyboardMap([this] { return KeyMapAccepts(); },
-                                  [this](TCommand c) { Execute(c); }, this);
+  keyboardMap_ = new TKeyboardMap([this] { return KeyMapAccepts(); }, [this](TCommand c) { Execute(c); }, this);
   qApp->installEventFilter(keyboardMap_);
   // 4. Panes, menus and toolbars.
   BuildPanes();
@@ -400,8 +423,8 @@ void TFViewTrans::BuildMenus() {
     // Separators as the menus group their items.
     if (command == TCommand::UncheckAll || command == TCommand::RemoveAll || command == TCommand::Next ||
         command == TCommand::TwoInOne || command == TCommand::Print || command == TCommand::Options ||
-        command == TCommand::Copy || command == TCommand::SemiAuto ||
-        command == TCommand::GreyConvert || command == TCommand::ZoomActual)
+        command == TCommand::Copy || command == TCommand::SemiAuto || command == TCommand::GreyConvert ||
+        command == TCommand::ZoomActual)
       menu->addSeparator();
   }
   // The image-conversion submenu is present and empty.
@@ -647,19 +670,24 @@ QString TFViewTrans::ChoiceHint(TCommand button, const TSettingsRecord& s) {
     if (b.Command == button) spec = &b;
   const QString base = spec ? Utf8(spec->Hint) : QString();
   switch (button) {
-    case TCommand::Save: return base + caption(1, s.F);
-    case TCommand::Deskew: return base + caption(3, s.K) + ":" + caption(4, s.D);
-    case TCommand::PaperSize: return base + caption(5, s.A);
-    case TCommand::ZoomCycle: return base + caption(7, s.Z);
-    default: return base;
+    case TCommand::Save:
+      return base + caption(1, s.F);
+    case TCommand::Deskew:
+      return base + caption(3, s.K) + ":" + caption(4, s.D);
+    case TCommand::PaperSize:
+      return base + caption(5, s.A);
+    case TCommand::ZoomCycle:
+      return base + caption(7, s.Z);
+    default:
+      return base;
   }
 }
 
 void TFViewTrans::RefreshChoiceHints() {
   const std::pair<TCommand, int> choices[] = {{TCommand::Save, settings_.F},
-                                               {TCommand::Deskew, settings_.K},
-                                               {TCommand::PaperSize, settings_.A},
-                                               {TCommand::ZoomCycle, settings_.Z}};
+                                              {TCommand::Deskew, settings_.K},
+                                              {TCommand::PaperSize, settings_.A},
+                                              {TCommand::ZoomCycle, settings_.Z}};
   for (auto [button, tag] : choices) {
     QToolButton* b = buttons_[button];
     b->setToolTip(ChoiceHint(button, settings_));
@@ -688,9 +716,11 @@ void TFViewTrans::ApplySettingsToControls() {
 
 void TFViewTrans::ShowParameters() {
   settings_.ClampMargins();
-  const int values[8] = {settings_.W, settings_.H, settings_.P1, settings_.P2, settings_.P3, settings_.P4, 0, settings_.M};
+  const int values[8] = {settings_.W,  settings_.H, settings_.P1, settings_.P2, settings_.P3,
+                         settings_.P4, 0,           settings_.M};
   for (int i = 0; i < 8; ++i) {
-    const QString text = i == 6 ? QString::number(static_cast<double>(settings_.R), 'f', 2) : QString::number(values[i]);
+    const QString text =
+        i == 6 ? QString::number(static_cast<double>(settings_.R), 'f', 2) : QString::number(values[i]);
     fields_[static_cast<std::size_t>(i)]->SetTextQuietly(text);
   }
 }
@@ -699,14 +729,30 @@ void TFViewTrans::ReadParameters() {
   for (int n = 1; n <= 8; ++n) {
     TNumberField* f = Field(n);
     switch (n) {
-      case 1: settings_.W = f->IntValue(1); break;
-      case 2: settings_.H = f->IntValue(1); break;
-      case 3: settings_.P1 = std::max(1, f->IntValue(1)); break;
-      case 4: settings_.P2 = std::max(1, f->IntValue(1)); break;
-      case 5: settings_.P3 = std::max(1, f->IntValue(1)); break;
-      case 6: settings_.P4 = std::max(1, f->IntValue(1)); break;
-      case 7: settings_.R = static_cast<float>(f->DecimalValue(settings_.R)); break;
-      case 8: settings_.M = f->IntValue(1); break;
+      case 1:
+        settings_.W = f->IntValue(1);
+        break;
+      case 2:
+        settings_.H = f->IntValue(1);
+        break;
+      case 3:
+        settings_.P1 = std::max(1, f->IntValue(1));
+        break;
+      case 4:
+        settings_.P2 = std::max(1, f->IntValue(1));
+        break;
+      case 5:
+        settings_.P3 = std::max(1, f->IntValue(1));
+        break;
+      case 6:
+        settings_.P4 = std::max(1, f->IntValue(1));
+        break;
+      case 7:
+        settings_.R = static_cast<float>(f->DecimalValue(settings_.R));
+        break;
+      case 8:
+        settings_.M = f->IntValue(1);
+        break;
     }
   }
 }

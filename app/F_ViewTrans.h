@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QMainWindow>
-
 #include <array>
 #include <functional>
 #include <map>

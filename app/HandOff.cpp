@@ -1,22 +1,19 @@
 #include "app/HandOff.h"
 
-#include <QDir>
-#include <QFile>
-
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
 
 #include "app/SafeWrite.h"
 
-QString HandOffListFilePath() {
-  return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffListFileName));
-}
+QString HandOffListFilePath() { return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffListFileName)); }
 
 QByteArray HandOffListBytes(const THandOffList& list) {
   QByteArray bytes;
@@ -35,8 +32,7 @@ void WriteHandOffList(const THandOffList& list, const QString& path) {
   const QByteArray bytes = HandOffListBytes(list);
   SafeWriteFile(QFile::encodeName(path).toStdString(), [&bytes](const std::string& temp) {
     QFile file(QFile::decodeName(temp.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-        !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
       throw ESafeWriteError("Cannot write \"" + temp + "\": " + file.errorString().toStdString());
   });
 }
@@ -134,8 +130,10 @@ bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder, co
   for (qsizetype done = 0; sent && done < bytes.size();) {
     const ssize_t n = ::send(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done), MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) sent = false;
-    else done += n;
+    if (n <= 0)
+      sent = false;
+    else
+      done += n;
   }
   ::close(fd);
   return sent;

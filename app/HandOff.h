@@ -18,7 +18,6 @@
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
 
@@ -43,8 +42,7 @@ void WriteHandOffList(const THandOffList& list, const QString& path = HandOffLis
 QByteArray HandOffListBytes(const THandOffList& list);
 // Reads the list file. Returns nothing and sets *error when it is missing
 // or malformed (fewer than three lines, an open mode other than 0..2).
-std::optional<THandOffList> ReadHandOffList(const QString& path = HandOffListFilePath(),
-                                            QString* error = nullptr);
+std::optional<THandOffList> ReadHandOffList(const QString& path = HandOffListFilePath(), QString* error = nullptr);
 
 // The "TFAutoTrans" lock. A lock left by a process that died is taken over.
 class THandOffLock {

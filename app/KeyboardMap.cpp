@@ -10,52 +10,96 @@
 TCommand KeyCommand(int key, bool ctrl, bool shift) {
   using C = TCommand;
   switch (key) {
-    case Qt::Key_A: return ctrl ? C::SelectAll : C::ShiftLeft;
-    case Qt::Key_B: return ctrl ? C::Magnifier : C::Enlarge;
-    case Qt::Key_C: return ctrl ? C::Copy : C::Centre;
-    case Qt::Key_D: return C::ShiftRight;
-    case Qt::Key_E: return C::RotateCounterClockwise;
-    case Qt::Key_F: return C::Darken;
-    case Qt::Key_G: return C::FitMargins;
-    case Qt::Key_H: return C::Options;
-    case Qt::Key_I: return ctrl ? C::TwoInOne : C::AutoCorrect;
-    case Qt::Key_J: return ctrl ? C::CheckFolder : C::CheckAll;
-    case Qt::Key_K: return ctrl ? C::RemovePopup : (shift ? C::RemoveChecked : C::RemoveAll);
-    case Qt::Key_L: return C::Lighten;
-    case Qt::Key_M: return ctrl ? C::FullScreen2 : C::FullScreen1;
-    case Qt::Key_N: return C::Reduce;
-    case Qt::Key_O: return ctrl ? C::OpenFolder : C::OpenFiles;
-    case Qt::Key_P: return ctrl ? C::Print : C::ChooseSaveFolder;
-    case Qt::Key_Q: return C::ZoomCycle;
-    case Qt::Key_R: return ctrl ? C::FolderWatch : C::RotateClockwise;
-    case Qt::Key_S: return C::ShiftDown;
-    case Qt::Key_T: return C::PaperSize;
-    case Qt::Key_U: return ctrl ? C::Split : C::Merge;
-    case Qt::Key_V: return ctrl ? C::Paste : C::BorderRemoval;
-    case Qt::Key_W: return C::ShiftUp;
-    case Qt::Key_X: return ctrl ? C::EraseInside : C::Specks;
-    case Qt::Key_Y: return ctrl ? C::FixedClear : C::AddFixedOrErase;
-    case Qt::Key_Z: return ctrl ? C::EraseOutside : C::Deskew;
-    case Qt::Key_1: return C::Turn270;
-    case Qt::Key_2: return C::Turn90;
-    case Qt::Key_3: return C::Turn180;
-    case Qt::Key_4: return C::FixedNext;
-    case Qt::Key_5: return C::FixedPrevious;
+    case Qt::Key_A:
+      return ctrl ? C::SelectAll : C::ShiftLeft;
+    case Qt::Key_B:
+      return ctrl ? C::Magnifier : C::Enlarge;
+    case Qt::Key_C:
+      return ctrl ? C::Copy : C::Centre;
+    case Qt::Key_D:
+      return C::ShiftRight;
+    case Qt::Key_E:
+      return C::RotateCounterClockwise;
+    case Qt::Key_F:
+      return C::Darken;
+    case Qt::Key_G:
+      return C::FitMargins;
+    case Qt::Key_H:
+      return C::Options;
+    case Qt::Key_I:
+      return ctrl ? C::TwoInOne : C::AutoCorrect;
+    case Qt::Key_J:
+      return ctrl ? C::CheckFolder : C::CheckAll;
+    case Qt::Key_K:
+      return ctrl ? C::RemovePopup : (shift ? C::RemoveChecked : C::RemoveAll);
+    case Qt::Key_L:
+      return C::Lighten;
+    case Qt::Key_M:
+      return ctrl ? C::FullScreen2 : C::FullScreen1;
+    case Qt::Key_N:
+      return C::Reduce;
+    case Qt::Key_O:
+      return ctrl ? C::OpenFolder : C::OpenFiles;
+    case Qt::Key_P:
+      return ctrl ? C::Print : C::ChooseSaveFolder;
+    case Qt::Key_Q:
+      return C::ZoomCycle;
+    case Qt::Key_R:
+      return ctrl ? C::FolderWatch : C::RotateClockwise;
+    case Qt::Key_S:
+      return C::ShiftDown;
+    case Qt::Key_T:
+      return C::PaperSize;
+    case Qt::Key_U:
+      return ctrl ? C::Split : C::Merge;
+    case Qt::Key_V:
+      return ctrl ? C::Paste : C::BorderRemoval;
+    case Qt::Key_W:
+      return C::ShiftUp;
+    case Qt::Key_X:
+      return ctrl ? C::EraseInside : C::Specks;
+    case Qt::Key_Y:
+      return ctrl ? C::FixedClear : C::AddFixedOrErase;
+    case Qt::Key_Z:
+      return ctrl ? C::EraseOutside : C::Deskew;
+    case Qt::Key_1:
+      return C::Turn270;
+    case Qt::Key_2:
+      return C::Turn90;
+    case Qt::Key_3:
+      return C::Turn180;
+    case Qt::Key_4:
+      return C::FixedNext;
+    case Qt::Key_5:
+      return C::FixedPrevious;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return C::Crop;
+    case Qt::Key_Enter:
+      return C::Crop;
     case Qt::Key_Backspace:
-    case Qt::Key_Delete: return C::EraseInside;
-    case Qt::Key_Space: return C::Save;
-    case Qt::Key_Home: return C::First;
-    case Qt::Key_End: return C::Last;
-    case Qt::Key_Up: return C::Previous;
-    case Qt::Key_Down: return C::Next;
-    case Qt::Key_Escape: return shift ? C::UncheckAll : C::Escape;
-    case Qt::Key_Shift: return C::ShiftAlone;
-    case Qt::Key_Slash: return C::GreyConvert;
-    case Qt::Key_F4: return ctrl ? C::CloseOrEditor : C::None;
-    case Qt::Key_Alt: return C::MouseCycle;
-    default: return C::None;
+    case Qt::Key_Delete:
+      return C::EraseInside;
+    case Qt::Key_Space:
+      return C::Save;
+    case Qt::Key_Home:
+      return C::First;
+    case Qt::Key_End:
+      return C::Last;
+    case Qt::Key_Up:
+      return C::Previous;
+    case Qt::Key_Down:
+      return C::Next;
+    case Qt::Key_Escape:
+      return shift ? C::UncheckAll : C::Escape;
+    case Qt::Key_Shift:
+      return C::ShiftAlone;
+    case Qt::Key_Slash:
+      return C::GreyConvert;
+    case Qt::Key_F4:
+      return ctrl ? C::CloseOrEditor : C::None;
+    case Qt::Key_Alt:
+      return C::MouseCycle;
+    default:
+      return C::None;
   }
 }
 
@@ -70,8 +114,10 @@ bool KeyIsConsumed(int key) {
     case Qt::Key_Home:
     case Qt::Key_Up:
     case Qt::Key_Down:
-    case Qt::Key_Alt: return true;
-    default: return false;
+    case Qt::Key_Alt:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -80,8 +126,8 @@ TKeyboardMap::TKeyboardMap(TAccepts accepts, TDispatch dispatch, QObject* parent
 
 bool TKeyboardMap::FocusIsTextField() {
   QWidget* focus = QApplication::focusWidget();
-  return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
-         qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus);
+  return qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+         qobject_cast<QAbstractSpinBox*>(focus);
 }
 
 bool TKeyboardMap::eventFilter(QObject* watched, QEvent* event) {
@@ -98,7 +144,8 @@ bool TKeyboardMap::eventFilter(QObject* watched, QEvent* event) {
   // Alt alone is a system key: act on it in any window of ours and swallow
   // its release too, so the menu bar does not take the focus.
   if (k == Qt::Key_Alt) {
-    if (event->type() == QEvent::KeyPress && !key->isAutoRepeat() && accepts_ && accepts_()) dispatch_(TCommand::MouseCycle);
+    if (event->type() == QEvent::KeyPress && !key->isAutoRepeat() && accepts_ && accepts_())
+      dispatch_(TCommand::MouseCycle);
     return true;
   }
   if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);

@@ -27,7 +27,8 @@ void TNumberField::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Backtab:
       QLineEdit::keyPressEvent(event);
       return;
-    default: break;
+    default:
+      break;
   }
   const QString text = event->text();
   if (text.size() == 1 && AcceptsCharacter(text[0], allowDecimalPoint_)) {

@@ -29,13 +29,20 @@ TTiffCompression OwnCompression(const TDibGraphic& g, TTiffCompression fallback)
 TTiffCompression CompressionForChoice(int f, TImageFormat format, TTiffCompression own,
                                       TTiffCompression sourceCompression) {
   switch (f) {
-    case 20: return tcCCITT3_2D;
-    case 30: return tcCCITT4;
-    case 40: return tcZLib;
-    case 50: return format == ifBlackWhite ? own : tcJPEG;
-    case 60: return tcPackbits;
-    case 70: return tcLZW;
-    default: return sourceCompression;
+    case 20:
+      return tcCCITT3_2D;
+    case 30:
+      return tcCCITT4;
+    case 40:
+      return tcZLib;
+    case 50:
+      return format == ifBlackWhite ? own : tcJPEG;
+    case 60:
+      return tcPackbits;
+    case 70:
+      return tcLZW;
+    default:
+      return sourceCompression;
   }
 }
 
@@ -48,7 +55,8 @@ void CopyFolderTree(const QString& source, const QString& destination) {
     if (QString::compare(sub, destClean, Qt::CaseInsensitive) == 0) continue;
     const QString target = QDir(destination).filePath(name);
     if (!QFileInfo(target).isDir() && !QDir().mkdir(target))
-      throw std::runtime_error(QString("%1: %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+      throw std::runtime_error(
+          QString("%1: %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
     CopyFolderTree(sub, target);
   }
 }
@@ -93,8 +101,8 @@ void TSaving::WriteOutput(const QString& output) {
       std::unique_ptr<TDibGraphic> file = CreateGraphicForFile(output.toStdString());
       file->Assign(page);
       if (auto* tiff = dynamic_cast<TTiffGraphic*>(file.get()))
-        tiff->SetCompression(CompressionForChoice(f, tiff->ImageFormat(), OwnCompression(page, tiff->Compression()),
-                                                  sourceCompression));
+        tiff->SetCompression(
+            CompressionForChoice(f, tiff->ImageFormat(), OwnCompression(page, tiff->Compression()), sourceCompression));
       if (auto* jpeg = dynamic_cast<TJpegGraphic*>(file.get()))
         jpeg->JpegQuality = static_cast<std::uint8_t>(std::clamp(window_.Settings().jQ, 1, 100));
       TFileStream stream(temp, TFileMode::fmCreate);

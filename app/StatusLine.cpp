@@ -14,8 +14,7 @@ QString FormatStatusLine(const TDibGraphic& image, const TStatusLineData& data) 
   return QString::asprintf("(X:%d Y:%d)mm (X:%d Y:%d)px ", PixelsToMmTruncated(data.X, xppm),
                            PixelsToMmTruncated(data.Y, yppm), data.X, data.Y) +
          QFileInfo(data.FileName).fileName() +
-         QString::asprintf("(%d/%d, %d/%d) ", data.Frame, data.FrameCount, data.EntryPosition,
-                           data.EntryCount) +
+         QString::asprintf("(%d/%d, %d/%d) ", data.Frame, data.FrameCount, data.EntryPosition, data.EntryCount) +
          QString::fromUtf8("크기: ") +
          QString::asprintf("%d x %d", PixelsToMmTruncated(image.Width(), xppm),
                            PixelsToMmTruncated(image.Height(), yppm));

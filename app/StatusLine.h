@@ -7,10 +7,10 @@
 #include "image/DibGraphic.h"
 
 struct TStatusLineData {
-  int X = 0;             // point in image pixels
+  int X = 0;  // point in image pixels
   int Y = 0;
-  QString FileName;      // shown without its folder
-  int Frame = 1;         // current frame (from 1) of the source view
+  QString FileName;  // shown without its folder
+  int Frame = 1;     // current frame (from 1) of the source view
   int FrameCount = 1;
   int EntryPosition = 0;  // current list entry (from 1)
   int EntryCount = 0;

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSettings>
-
 #include <cstring>
 #include <memory>
 
@@ -47,8 +46,7 @@ void ReadInt(QSettings& store, const char* name, int& value) {
   const QVariant v = store.value(key);
   bool ok = false;
   int result = 0;
-  if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
-      v.typeId() == QMetaType::UInt) {
+  if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::UInt) {
     const qlonglong l = v.toLongLong(&ok);
     ok = ok && l >= INT32_MIN && l <= static_cast<qlonglong>(UINT32_MAX);
     // Colours and other unsigned 32-bit values come back as their bit pattern.
@@ -113,25 +111,19 @@ void TSettingsRecord::ClampMargins() {
 
 const std::vector<TSettingsIntField>& SettingsIntFields() {
   static const std::vector<TSettingsIntField> fields = {
-      {"W", &TSettingsRecord::W},         {"H", &TSettingsRecord::H},
-      {"Bo", &TSettingsRecord::Bo},       {"M", &TSettingsRecord::M},
-      {"K", &TSettingsRecord::K},         {"D", &TSettingsRecord::D},
-      {"P1", &TSettingsRecord::P1},       {"P2", &TSettingsRecord::P2},
-      {"P3", &TSettingsRecord::P3},       {"P4", &TSettingsRecord::P4},
-      {"F", &TSettingsRecord::F},         {"Z", &TSettingsRecord::Z},
-      {"I", &TSettingsRecord::I},         {"B", &TSettingsRecord::B},
-      {"aH", &TSettingsRecord::aH},       {"aV", &TSettingsRecord::aV},
-      {"Wopt", &TSettingsRecord::Wopt},   {"Wside", &TSettingsRecord::Wside},
-      {"Hopt", &TSettingsRecord::Hopt},   {"Hside", &TSettingsRecord::Hside},
-      {"J", &TSettingsRecord::J},         {"A", &TSettingsRecord::A},
-      {"GS", &TSettingsRecord::GS},       {"GW", &TSettingsRecord::GW},
-      {"GH", &TSettingsRecord::GH},       {"GC", &TSettingsRecord::GC},
-      {"AL", &TSettingsRecord::AL},       {"CL", &TSettingsRecord::CL},
-      {"PT", &TSettingsRecord::PT},       {"DS", &TSettingsRecord::DS},
-      {"pW", &TSettingsRecord::pW},       {"pH", &TSettingsRecord::pH},
-      {"pS", &TSettingsRecord::pS},       {"oS", &TSettingsRecord::oS},
-      {"oC", &TSettingsRecord::oC},       {"fA", &TSettingsRecord::fA},
-      {"fC", &TSettingsRecord::fC},       {"jQ", &TSettingsRecord::jQ},
+      {"W", &TSettingsRecord::W},       {"H", &TSettingsRecord::H},         {"Bo", &TSettingsRecord::Bo},
+      {"M", &TSettingsRecord::M},       {"K", &TSettingsRecord::K},         {"D", &TSettingsRecord::D},
+      {"P1", &TSettingsRecord::P1},     {"P2", &TSettingsRecord::P2},       {"P3", &TSettingsRecord::P3},
+      {"P4", &TSettingsRecord::P4},     {"F", &TSettingsRecord::F},         {"Z", &TSettingsRecord::Z},
+      {"I", &TSettingsRecord::I},       {"B", &TSettingsRecord::B},         {"aH", &TSettingsRecord::aH},
+      {"aV", &TSettingsRecord::aV},     {"Wopt", &TSettingsRecord::Wopt},   {"Wside", &TSettingsRecord::Wside},
+      {"Hopt", &TSettingsRecord::Hopt}, {"Hside", &TSettingsRecord::Hside}, {"J", &TSettingsRecord::J},
+      {"A", &TSettingsRecord::A},       {"GS", &TSettingsRecord::GS},       {"GW", &TSettingsRecord::GW},
+      {"GH", &TSettingsRecord::GH},     {"GC", &TSettingsRecord::GC},       {"AL", &TSettingsRecord::AL},
+      {"CL", &TSettingsRecord::CL},     {"PT", &TSettingsRecord::PT},       {"DS", &TSettingsRecord::DS},
+      {"pW", &TSettingsRecord::pW},     {"pH", &TSettingsRecord::pH},       {"pS", &TSettingsRecord::pS},
+      {"oS", &TSettingsRecord::oS},     {"oC", &TSettingsRecord::oC},       {"fA", &TSettingsRecord::fA},
+      {"fC", &TSettingsRecord::fC},     {"jQ", &TSettingsRecord::jQ},
   };
   return fields;
 }
@@ -170,8 +162,7 @@ TSettingsRecord LoadSettings() {
     if (store->contains(QStringLiteral("R"))) {
       const QVariant v = store->value(QStringLiteral("R"));
       double r = 0;
-      if (v.typeId() == QMetaType::QByteArray && BytesToDouble(v.toByteArray(), r))
-        record.R = static_cast<float>(r);
+      if (v.typeId() == QMetaType::QByteArray && BytesToDouble(v.toByteArray(), r)) record.R = static_cast<float>(r);
     }
   }
   record.ClampMargins();
@@ -182,8 +173,7 @@ void SaveSettings(const TSettingsRecord& record) {
   QMutexLocker lock(&StoreMutex());
   auto store = OpenStore();
   if (!store || !CanWrite(*store)) return;
-  for (const auto& f : SettingsIntFields())
-    store->setValue(QString::fromLatin1(f.Name), record.*f.Field);
+  for (const auto& f : SettingsIntFields()) store->setValue(QString::fromLatin1(f.Name), record.*f.Field);
   store->setValue(QStringLiteral("R"), DoubleBytes(static_cast<double>(record.R)));
   Finish(*store);
 }
@@ -359,13 +349,11 @@ QStringList FindImageFiles(const QString& folder, bool recursive) {
 }
 
 QString WithTrailingSeparator(const QString& folder) {
-  if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator()))
-    return folder;
+  if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator())) return folder;
   return folder + QDir::separator();
 }
 
-QString OutputFileName(const QString& sourceFile, const QString& saveFolder,
-                       const QString& openFolder, int openMode) {
+QString OutputFileName(const QString& sourceFile, const QString& saveFolder, const QString& openFolder, int openMode) {
   if (saveFolder.isEmpty() || !QFileInfo(saveFolder).isDir()) return sourceFile;
   const QString save = WithTrailingSeparator(saveFolder);
   const QString open = WithTrailingSeparator(openFolder);

@@ -14,7 +14,6 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
-
 #include <vector>
 
 #include "image/ImagingTypes.h"
@@ -22,45 +21,45 @@
 // The correction parameters and display options of the main window. Field
 // names are the stored value names.
 struct TSettingsRecord {
-  int W = 9;         // speck width, pixels
-  int H = 9;         // speck height, pixels
-  int Bo = 4;        // darken / lighten strength 1..8
-  int M = 20;        // shift distance, mm
-  int K = 10;        // deskew size rule: 10 keep, 20 enlarge
-  int D = 100;       // writing direction: 100 horizontal, 200 vertical
-  int P1 = 30;       // margin left, mm
-  int P2 = 30;       // margin top, mm
-  int P3 = 20;       // margin right, mm
-  int P4 = 20;       // margin bottom, mm
-  int F = 10;        // save compression 10..70
-  int Z = 10;        // view zoom 10..40
-  int I = 0;         // display inverted
-  int B = 2;         // enlarge / reduce step, percent
-  int aH = 10;       // centring: horizontal black run treated as a line, px
-  int aV = 10;       // centring: vertical black run treated as a line, px
-  int Wopt = 0;      // centring horizontal rule 0..3
-  int Wside = 0;     // centring horizontal offset, px
-  int Hopt = 0;      // centring vertical rule 0..3
-  int Hside = 0;     // centring vertical offset, px
-  int J = 216;       // grey level at and above which a pixel counts as white
-  int A = 10;        // paper size 10..60
-  int GS = 0;        // show the grid
-  int GW = 4;        // grid: vertical lines
-  int GH = 4;        // grid: horizontal lines
-  int GC = 0x808080; // grid colour 0x00BBGGRR
-  int AL = 1;        // smooth display
-  int CL = 1;        // cross-hair lines
-  int PT = 10;       // paste mode: 10 transparent, 20 opaque
-  int DS = 0;        // 0 = double-click saves
-  int pW = 210;      // user paper width
-  int pH = 297;      // user paper height
-  int pS = 1;        // paper-size command changes the image size
-  int oS = 0;        // show the margin outline
-  int oC = 0x808080; // margin outline colour
-  int fA = 0;        // show the fixed areas
-  int fC = 0x808080; // fixed-area colour
-  int jQ = 80;       // JPEG quality 1..100
-  float R = 1.0f;    // rotation step, degrees (stored as a double)
+  int W = 9;          // speck width, pixels
+  int H = 9;          // speck height, pixels
+  int Bo = 4;         // darken / lighten strength 1..8
+  int M = 20;         // shift distance, mm
+  int K = 10;         // deskew size rule: 10 keep, 20 enlarge
+  int D = 100;        // writing direction: 100 horizontal, 200 vertical
+  int P1 = 30;        // margin left, mm
+  int P2 = 30;        // margin top, mm
+  int P3 = 20;        // margin right, mm
+  int P4 = 20;        // margin bottom, mm
+  int F = 10;         // save compression 10..70
+  int Z = 10;         // view zoom 10..40
+  int I = 0;          // display inverted
+  int B = 2;          // enlarge / reduce step, percent
+  int aH = 10;        // centring: horizontal black run treated as a line, px
+  int aV = 10;        // centring: vertical black run treated as a line, px
+  int Wopt = 0;       // centring horizontal rule 0..3
+  int Wside = 0;      // centring horizontal offset, px
+  int Hopt = 0;       // centring vertical rule 0..3
+  int Hside = 0;      // centring vertical offset, px
+  int J = 216;        // grey level at and above which a pixel counts as white
+  int A = 10;         // paper size 10..60
+  int GS = 0;         // show the grid
+  int GW = 4;         // grid: vertical lines
+  int GH = 4;         // grid: horizontal lines
+  int GC = 0x808080;  // grid colour 0x00BBGGRR
+  int AL = 1;         // smooth display
+  int CL = 1;         // cross-hair lines
+  int PT = 10;        // paste mode: 10 transparent, 20 opaque
+  int DS = 0;         // 0 = double-click saves
+  int pW = 210;       // user paper width
+  int pH = 297;       // user paper height
+  int pS = 1;         // paper-size command changes the image size
+  int oS = 0;         // show the margin outline
+  int oC = 0x808080;  // margin outline colour
+  int fA = 0;         // show the fixed areas
+  int fC = 0x808080;  // fixed-area colour
+  int jQ = 80;        // JPEG quality 1..100
+  float R = 1.0f;     // rotation step, degrees (stored as a double)
 
   // Raises each margin below 1 to 1.
   void ClampMargins();
@@ -121,10 +120,10 @@ void SavePageNumberSettings(const QString& value);
 
 // --- files -------------------------------------------------------------------
 // Extension tests on the lower-case name.
-bool IsTiffFile(const QString& fileName);  // .tif, .tiff
-bool IsPdfFile(const QString& fileName);   // .pdf
-bool IsJpegFile(const QString& fileName);  // .jpg, .jpeg
-bool IsImageFile(const QString& fileName); // any of the above
+bool IsTiffFile(const QString& fileName);   // .tif, .tiff
+bool IsPdfFile(const QString& fileName);    // .pdf
+bool IsJpegFile(const QString& fileName);   // .jpg, .jpeg
+bool IsImageFile(const QString& fileName);  // any of the above
 
 // Every image file below the folder (hidden ones included), sub-folders
 // when recursive; symbolic links to folders are not followed, so a link
@@ -138,5 +137,4 @@ QString WithTrailingSeparator(const QString& folder);
 // 1 files opened, 2 a folder opened): the save folder when it names an
 // existing folder, with the file name (mode 1) or the path below the open
 // folder (mode 2); the source itself otherwise and in mode 0.
-QString OutputFileName(const QString& sourceFile, const QString& saveFolder,
-                       const QString& openFolder, int openMode);
+QString OutputFileName(const QString& sourceFile, const QString& saveFolder, const QString& openFolder, int openMode);

@@ -67,9 +67,7 @@ TWorkingList::TWorkingList(TFViewTrans& window) : QObject(&window), window_(wind
   window.ListStack()->addWidget(thumbnails_);
   window.ListStack()->setCurrentWidget(list_);
 
-  AskFiles = [this] {
-    return QFileDialog::getOpenFileNames(&window_, "Open Image", ::OpenFolder(), QtFilters());
-  };
+  AskFiles = [this] { return QFileDialog::getOpenFileNames(&window_, "Open Image", ::OpenFolder(), QtFilters()); };
   AskFolder = [this] { return SelectDir(Utf8("변환할 파일이 있는 폴더 선택"), ::OpenFolder(), &window_); };
 
   window.Navigate = [this](int how) { Navigate(how); };
@@ -330,8 +328,8 @@ void TWorkingList::ShowThumbnails(int state) {
   if (list_->Count() == 0 || thumbnailState_ == state) return;
   if (state == 2 && SaveFolder().isEmpty()) return;
   thumbnailState_ = state;
-  const int w = std::max(40, thumbnails_->viewport()->width() -
-                                 thumbnails_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  const int w =
+      std::max(40, thumbnails_->viewport()->width() - thumbnails_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   const int count = list_->Count();
   TDibGraphic strip;
   strip.NewImage(w, count * w + 18, ifTrueColor);  // zero-filled: black

@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
 
   TFViewTrans window;
   auto* workingList = new TWorkingList(window);  // owned by the window
-  new TSaving(window, *workingList);              // owned by the window
+  new TSaving(window, *workingList);             // owned by the window
   InstallCorrectionCommands(window);
   window.show();
   return app.exec();

@@ -4,10 +4,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <condition_variable>
-#include <deque>
+#include <csignal>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -362,9 +362,9 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
   for (int i = 1; i < config.Jobs; ++i) helpers.emplace_back([&scheduler] { scheduler.HelperLoop(); });
 
   // Verbose lines would tear a bar drawn in place, so they get plain lines.
-  TProgress progress(config.Quiet ? TProgress::Mode::Silent
+  TProgress progress(config.Quiet                                   ? TProgress::Mode::Silent
                      : (::isatty(STDERR_FILENO) && !config.Verbose) ? TProgress::Mode::Bar
-                                                                     : TProgress::Mode::Lines,
+                                                                    : TProgress::Mode::Lines,
                      static_cast<int>(files.size()));
   TStepContext ctx;
   scheduler.InitContext(ctx);

@@ -18,8 +18,8 @@
 
 struct TBatchFile {
   std::string Source;
-  std::string Output;          // where the result goes (may equal Source)
-  std::string PresetError;     // a failure known before the run (missing file, ...)
+  std::string Output;       // where the result goes (may equal Source)
+  std::string PresetError;  // a failure known before the run (missing file, ...)
 };
 
 struct TBatchConfig {

@@ -16,13 +16,20 @@ namespace {
 // are fixed.
 TTiffCompression SaveCompression(int f, const TDibGraphic& page, TTiffCompression own) {
   switch (f) {
-    case 20: return tcCCITT3_2D;
-    case 30: return tcCCITT4;
-    case 40: return tcZLib;
-    case 50: return page.ImageFormat() == ifBlackWhite ? own : tcJPEG;
-    case 60: return tcPackbits;
-    case 70: return tcLZW;
-    default: return own;
+    case 20:
+      return tcCCITT3_2D;
+    case 30:
+      return tcCCITT4;
+    case 40:
+      return tcZLib;
+    case 50:
+      return page.ImageFormat() == ifBlackWhite ? own : tcJPEG;
+    case 60:
+      return tcPackbits;
+    case 70:
+      return tcLZW;
+    default:
+      return own;
   }
 }
 
@@ -83,8 +90,7 @@ bool CanWriteFileType(const std::string& fileName, std::string* reason) {
 }
 
 void WritePages(const std::string& fileName, const std::string& typeName, int pageCount,
-                const TSettingsRecord& settings,
-                const std::function<TCorrectedPage&(int)>& getPage) {
+                const TSettingsRecord& settings, const std::function<TCorrectedPage&(int)>& getPage) {
   const QString type = QString::fromStdString(typeName);
   if (pageCount < 1) throw std::runtime_error("the file has no pages");
   std::string reason;
@@ -110,8 +116,7 @@ void WritePages(const std::string& fileName, const std::string& typeName, int pa
   if (IsPdfFile(type)) {
     TPdfGraphic writer;
     TDibGraphic work;
-    writer.SavePagesToPdfFile(work, fileName, pageCount,
-                              [&](int i) -> TDibGraphic* { return getPage(i).Page.get(); });
+    writer.SavePagesToPdfFile(work, fileName, pageCount, [&](int i) -> TDibGraphic* { return getPage(i).Page.get(); });
     return;
   }
   throw std::runtime_error("this file type cannot be written");

@@ -28,7 +28,8 @@ void TProgress::FileDone(const std::string& file, int pages, bool ok) {
   if (mode_ == Mode::Lines) {
     if (ok)
       std::fprintf(stderr, "[%d/%d] %s: %d page%s\n", filesDone_, files_, file.c_str(), pages, pages == 1 ? "" : "s");
-    else std::fprintf(stderr, "[%d/%d] %s: failed\n", filesDone_, files_, file.c_str());
+    else
+      std::fprintf(stderr, "[%d/%d] %s: failed\n", filesDone_, files_, file.c_str());
     std::fflush(stderr);
   }
   Draw(false);
@@ -50,10 +51,12 @@ void TProgress::Draw(bool force) {
   std::string bar(static_cast<std::size_t>(filled), '#');
   bar.append(static_cast<std::size_t>(width - filled), '.');
   std::string left = "--:--";
-  if (fraction > 0 && fraction < 1) left = Clock(elapsed * (1 - fraction) / fraction);
-  else if (fraction >= 1) left = "0:00";
-  std::fprintf(stderr, "\r[%s] %ld pages  %d/%d files  %.1f pages/s  %s left \x1b[K", bar.c_str(), pages_,
-               filesDone_, files_, rate, left.c_str());
+  if (fraction > 0 && fraction < 1)
+    left = Clock(elapsed * (1 - fraction) / fraction);
+  else if (fraction >= 1)
+    left = "0:00";
+  std::fprintf(stderr, "\r[%s] %ld pages  %d/%d files  %.1f pages/s  %s left \x1b[K", bar.c_str(), pages_, filesDone_,
+               files_, rate, left.c_str());
   std::fflush(stderr);
 }
 

@@ -6,10 +6,9 @@
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
-#include "correction/PagePlacement.h"
 #include "correction/NoiseRemoval.h"
+#include "correction/PagePlacement.h"
 #include "correction/StrokeWeight.h"
-
 
 namespace {
 
@@ -50,10 +49,9 @@ int CountSpecks(TDibGraphic& page, const TSettingsRecord& s, const std::vector<T
 
 const std::vector<std::pair<const char*, TStep>>& StepNames() {
   static const std::vector<std::pair<const char*, TStep>> names = {
-      {"deskew", TStep::Deskew},   {"specks", TStep::Specks}, {"centre", TStep::Centre},
-      {"borders", TStep::Borders}, {"enlarge", TStep::Enlarge}, {"reduce", TStep::Reduce},
-      {"paper", TStep::Paper},     {"darken", TStep::Darken}, {"lighten", TStep::Lighten},
-      {"fit", TStep::Fit},
+      {"deskew", TStep::Deskew},   {"specks", TStep::Specks}, {"centre", TStep::Centre}, {"borders", TStep::Borders},
+      {"enlarge", TStep::Enlarge}, {"reduce", TStep::Reduce}, {"paper", TStep::Paper},   {"darken", TStep::Darken},
+      {"lighten", TStep::Lighten}, {"fit", TStep::Fit},
   };
   return names;
 }

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -138,7 +137,8 @@ TOptions ParseOptions(int argc, char** argv) {
       if (o.OutDir.empty()) UsageError("--out needs a folder");
     } else if (name == "-j" || name == "--jobs") {
       const std::string v = value();
-      if (!ParseInt(v, o.Jobs) || o.Jobs < 1) UsageError("the number of jobs must be a whole number of at least 1, not '" + v + "'");
+      if (!ParseInt(v, o.Jobs) || o.Jobs < 1)
+        UsageError("the number of jobs must be a whole number of at least 1, not '" + v + "'");
     } else if (name == "--shard") {
       const std::string v = value();
       const auto slash = v.find('/');
@@ -160,7 +160,9 @@ std::vector<TStep> ParseSteps(const std::string& list) {
     const auto comma = list.find(',', start);
     const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const auto step = StepFromName(name);
-    if (!step) UsageError("unknown step '" + name + "' (steps: deskew, specks, centre, borders, enlarge, reduce, paper, darken, lighten, fit, or none)");
+    if (!step)
+      UsageError("unknown step '" + name +
+                 "' (steps: deskew, specks, centre, borders, enlarge, reduce, paper, darken, lighten, fit, or none)");
     steps.push_back(*step);
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -285,8 +287,10 @@ int RunHandOff() {
     f.Source = source.toStdString();
     if (!seen.insert(Canonical(f.Source)).second) continue;
     f.Output = OutputFileName(source, list->SaveFolder, list->OpenFolder, list->OpenMode).toStdString();
-    if (!QFileInfo::exists(source)) f.PresetError = "no such file";
-    else if (!saveProblem.isEmpty()) f.PresetError = saveProblem.toStdString();
+    if (!QFileInfo::exists(source))
+      f.PresetError = "no such file";
+    else if (!saveProblem.isEmpty())
+      f.PresetError = saveProblem.toStdString();
     CheckWritable(f);
     files.push_back(std::move(f));
   }

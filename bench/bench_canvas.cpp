@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "image/Canvas.h"
 #include "bench/BenchPages.h"
+#include "image/Canvas.h"
 #include "image/DibGraphic.h"
 
 #ifdef VELTRAX_HAVE_LEPTONICA

@@ -9,8 +9,8 @@
 
 #include "correction/Borders.h"
 #include "correction/NoiseData.h"
-#include "correction/PagePlacement.h"
 #include "correction/NoiseRemoval.h"
+#include "correction/PagePlacement.h"
 #include "correction/StrokeWeight.h"
 #include "image/TiffGraphic.h"
 

@@ -16,9 +16,7 @@ namespace {
 
 const char* const kPages[] = {"a4-feyn.tif", "a4-feyn-skew.tif"};
 
-std::string PagePath(int index) {
-  return std::string(VELTRAX_SHARED_DIR) + "/testdata/bench/" + kPages[index];
-}
+std::string PagePath(int index) { return std::string(VELTRAX_SHARED_DIR) + "/testdata/bench/" + kPages[index]; }
 
 const TDibGraphic& Page(int index) {
   static TTiffGraphic pages[2];
@@ -57,11 +55,7 @@ void BM_FindSkewAngle(benchmark::State& state) {
   }
   state.counters["angle"] = angle;
 }
-BENCHMARK(BM_FindSkewAngle)
-    ->ArgNames({"page", "threads"})
-    ->Args({1, 1})
-    ->Args({1, 0})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindSkewAngle)->ArgNames({"page", "threads"})->Args({1, 1})->Args({1, 0})->Unit(benchmark::kMillisecond);
 
 // The deskew command on the page: measure, then rotate back keeping the size.
 void BM_DeskewPage(benchmark::State& state) {

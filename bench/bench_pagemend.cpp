@@ -8,11 +8,11 @@
 // be compared. The pagemend program is taken from the build tree
 // (<build>/app/pagemend beside <build>/bench/).
 #include <benchmark/benchmark.h>
-
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <fcntl.h>
 #include <sys/wait.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,8 +20,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <tiffio.h>
 
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
@@ -127,7 +125,13 @@ void BM_Pagemend(benchmark::State& state) {
   Report(state, pages, wall, cpu);
 }
 // (jobs, chain: 1 = deskew,specks,borders, 0 = read and write only)
-BENCHMARK(BM_Pagemend)->Args({1, 1})->Args({2, 1})->Args({1, 0})->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Pagemend)
+    ->Args({1, 1})
+    ->Args({2, 1})
+    ->Args({1, 0})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The bare file work of one page through our TIFF reader and writer.
 void BM_G4DecodeEncode(benchmark::State& state) {
@@ -203,7 +207,13 @@ void BM_DeskewProcessPagemend(benchmark::State& state) {
                  SharedDir + "/testdata/bench/a4-feyn-skew.tif"},
                 DeskewRuns);
 }
-BENCHMARK(BM_DeskewProcessPagemend)->ArgNames({"j"})->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DeskewProcessPagemend)
+    ->ArgNames({"j"})
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_DeskewProcessUnpaper(benchmark::State& state) {
   if (!RunQuietly({"unpaper", "--version"})) {

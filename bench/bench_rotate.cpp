@@ -79,8 +79,7 @@ constexpr float kRadians2_3 = static_cast<float>(2.3 * std::numbers::pi / 180.0)
 void BM_Leptonica_RotateBySampling_2_3(benchmark::State& state) {
   PIX* pix = LeptPage();
   for (auto _ : state) {
-    PIX* out = pixRotateBySampling(pix, pixGetWidth(pix) / 2, pixGetHeight(pix) / 2, kRadians2_3,
-                                   L_BRING_IN_WHITE);
+    PIX* out = pixRotateBySampling(pix, pixGetWidth(pix) / 2, pixGetHeight(pix) / 2, kRadians2_3, L_BRING_IN_WHITE);
     benchmark::DoNotOptimize(out);
     pixDestroy(&out);
   }

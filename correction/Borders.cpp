@@ -50,15 +50,13 @@ void ExtendLines(TDibGraphic& image, int threshold) {
     for (int y = 0; y < h; ++y) {
       std::uint8_t* line = image.ScanLine(y);
       const std::uint8_t* band = strip.ScanLine(y);
-      for (int x = 0; x < w; x += stripWidth)
-        rows::CopyBits(line, x * bpp, band, 0, std::min(stripWidth, w - x) * bpp);
+      for (int x = 0; x < w; x += stripWidth) rows::CopyBits(line, x * bpp, band, 0, std::min(stripWidth, w - x) * bpp);
     }
   } else {
     const int stripHeight = box.Bottom - box.Top + 1;
     strip.NewImage(w, stripHeight, image.ImageFormat(), &image.Palette());
     rows::CopyRect(strip, 0, 0, image, TRect{0, box.Top, w, box.Bottom + 1});
     const std::int64_t rowBits = w * bpp;
-    for (int y = 0; y < h; ++y)
-      rows::CopyBits(image.ScanLine(y), 0, strip.ScanLine(y % stripHeight), 0, rowBits);
+    for (int y = 0; y < h; ++y) rows::CopyBits(image.ScanLine(y), 0, strip.ScanLine(y % stripHeight), 0, rowBits);
   }
 }

@@ -51,7 +51,7 @@ int ClampToInt(double v) {
 }
 
 struct TPrefixEntry {
-  std::uint64_t Bits;  // 64 pixels, leftmost in the most significant bit; bits past the width are 0
+  std::uint64_t Bits;    // 64 pixels, leftmost in the most significant bit; bits past the width are 0
   std::uint32_t Before;  // white pixels of the row left of this word
   std::uint32_t Unused;
 };
@@ -67,8 +67,7 @@ class TPrefixTable {
  public:
   using TFillFn = void (*)(const TDibGraphic& image, TPrefixEntry* entries, int first, int last);
 
-  TPrefixTable(const TDibGraphic& image, int threadCount, TFillFn fill)
-      : height_(image.Height()) {
+  TPrefixTable(const TDibGraphic& image, int threadCount, TFillFn fill) : height_(image.Height()) {
     const std::size_t words = static_cast<std::size_t>(image.Width() / 64 + 1);
     // Page-sized: taken from pixel memory, which faults in large steps.
     memory_ = MakePixelBuffer(words * static_cast<std::size_t>(height_) * sizeof(TPrefixEntry));
@@ -112,8 +111,7 @@ class TPrefixTable {
 };
 
 // Fills rows [first, last) of the prefix table (layout as in TPrefixTable).
-__attribute__((always_inline)) inline void FillRowsImpl(const TDibGraphic& image,
-                                                        TPrefixEntry* entries, int first,
+__attribute__((always_inline)) inline void FillRowsImpl(const TDibGraphic& image, TPrefixEntry* entries, int first,
                                                         int last) {
   const int width = image.Width();
   const int height = image.Height();
@@ -131,8 +129,7 @@ __attribute__((always_inline)) inline void FillRowsImpl(const TDibGraphic& image
         std::memcpy(&raw, row + start, 8);
         bits = std::endian::native == std::endian::little ? __builtin_bswap64(raw) : raw;
       } else {
-        for (int b = start; b < rowBytes; ++b)
-          bits |= static_cast<std::uint64_t>(row[b]) << (56 - 8 * (b - start));
+        for (int b = start; b < rowBytes; ++b) bits |= static_cast<std::uint64_t>(row[b]) << (56 - 8 * (b - start));
       }
       // Pixels past the width (row padding) never count.
       const int valid = width - w * 64;
@@ -149,8 +146,7 @@ __attribute__((always_inline)) inline void FillRowsImpl(const TDibGraphic& image
 // popcount of that word's leftmost x mod 64 pixels. Inlined into the two
 // kernels below, so the popcount becomes the hardware instruction where the
 // kernel is compiled for it and the compiler's portable code elsewhere.
-__attribute__((always_inline)) inline std::int32_t Prefix(const TPrefixEntry& entry,
-                                                          std::uint64_t mask) {
+__attribute__((always_inline)) inline std::int32_t Prefix(const TPrefixEntry& entry, std::uint64_t mask) {
   return static_cast<std::int32_t>(entry.Before) + __builtin_popcountll(entry.Bits & mask);
 }
 
@@ -158,11 +154,8 @@ __attribute__((always_inline)) inline std::int32_t Prefix(const TPrefixEntry& en
 // word (chosen once per segment column, not per row) a single masked
 // popcount does.
 template <bool OneWord>
-__attribute__((always_inline)) inline std::int32_t SegmentCount(const TPrefixEntry* c0,
-                                                                const TPrefixEntry* c1,
-                                                                std::uint64_t m0,
-                                                                std::uint64_t m1,
-                                                                std::size_t off) {
+__attribute__((always_inline)) inline std::int32_t SegmentCount(const TPrefixEntry* c0, const TPrefixEntry* c1,
+                                                                std::uint64_t m0, std::uint64_t m1, std::size_t off) {
   if constexpr (OneWord)
     return __builtin_popcountll(c0[off].Bits & m1 & ~m0);
   else
@@ -181,9 +174,8 @@ struct TSegmentColumn {
 };
 
 template <unsigned Shape, bool Two>
-__attribute__((always_inline)) inline void AddSegments(const TSegmentColumn& s,
-                                                       const TSegmentColumn& t, int band, int nb,
-                                                       std::int32_t* down, std::int32_t* up) {
+__attribute__((always_inline)) inline void AddSegments(const TSegmentColumn& s, const TSegmentColumn& t, int band,
+                                                       int nb, std::int32_t* down, std::int32_t* up) {
   std::size_t off = 0;
   for (int i = 0; i < nb; ++i, off += static_cast<std::size_t>(band)) {
     std::int32_t dn = SegmentCount<(Shape & 1) != 0>(s.A0, s.A1, s.MA0, s.MA1, off);
@@ -198,11 +190,9 @@ __attribute__((always_inline)) inline void AddSegments(const TSegmentColumn& s,
 }
 
 template <unsigned Shape, bool Two>
-__attribute__((always_inline)) inline void AddSegmentsDispatch(unsigned shape,
-                                                               const TSegmentColumn& s,
-                                                               const TSegmentColumn& t, int band,
-                                                               int nb, std::int32_t* down,
-                                                               std::int32_t* up) {
+__attribute__((always_inline)) inline void AddSegmentsDispatch(unsigned shape, const TSegmentColumn& s,
+                                                               const TSegmentColumn& t, int band, int nb,
+                                                               std::int32_t* down, std::int32_t* up) {
   if constexpr (Shape < (Two ? 16u : 4u)) {
     if (shape == Shape)
       AddSegments<Shape, Two>(s, t, band, nb, down, up);
@@ -211,8 +201,7 @@ __attribute__((always_inline)) inline void AddSegmentsDispatch(unsigned shape,
   }
 }
 
-__attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTable& table,
-                                                                int width, int k, int seg,
+__attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTable& table, int width, int k, int seg,
                                                                 unsigned& shape, int shift) {
   const int a0 = k * seg;
   const int a1 = a0 + seg;
@@ -227,11 +216,9 @@ __attribute__((always_inline)) inline TSegmentColumn MakeColumn(const TPrefixTab
 // Adds the white counts of path segments k = kFirst .. kLast of every path
 // to the two profiles (down: columns k*seg .. k*seg+seg-1 on row start+k;
 // up: the mirrored columns), nb entries each.
-__attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixTable& table,
-                                                                  int width, int kFirst,
-                                                                  int kLast, int seg, int band,
-                                                                  int nb, std::int32_t* down,
-                                                                  std::int32_t* up) {
+__attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixTable& table, int width, int kFirst,
+                                                                  int kLast, int seg, int band, int nb,
+                                                                  std::int32_t* down, std::int32_t* up) {
   const int d = kLast;
   int k = kFirst;
   for (; k + 1 <= d; k += 2) {
@@ -251,19 +238,17 @@ __attribute__((always_inline)) inline void AccumulateProfilesImpl(const TPrefixT
 // run time when the processor has it, and portably.
 struct TKernels {
   TPrefixTable::TFillFn Fill;
-  void (*Accumulate)(const TPrefixTable&, int, int, int, int, int, int, std::int32_t*,
-                     std::int32_t*);
+  void (*Accumulate)(const TPrefixTable&, int, int, int, int, int, int, std::int32_t*, std::int32_t*);
 };
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define VELTRAX_POPCNT_DISPATCH 1
-__attribute__((target("popcnt"))) void FillRowsHw(const TDibGraphic& image, TPrefixEntry* entries,
-                                                  int first, int last) {
+__attribute__((target("popcnt"))) void FillRowsHw(const TDibGraphic& image, TPrefixEntry* entries, int first,
+                                                  int last) {
   FillRowsImpl(image, entries, first, last);
 }
-__attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& table, int width,
-                                                            int kFirst, int kLast, int seg,
-                                                            int band, int nb, std::int32_t* down,
+__attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& table, int width, int kFirst, int kLast,
+                                                            int seg, int band, int nb, std::int32_t* down,
                                                             std::int32_t* up) {
   AccumulateProfilesImpl(table, width, kFirst, kLast, seg, band, nb, down, up);
 }
@@ -272,8 +257,8 @@ __attribute__((target("popcnt"))) void AccumulateProfilesHw(const TPrefixTable& 
 void FillRowsPortable(const TDibGraphic& image, TPrefixEntry* entries, int first, int last) {
   FillRowsImpl(image, entries, first, last);
 }
-void AccumulateProfilesPortable(const TPrefixTable& table, int width, int kFirst, int kLast,
-                                int seg, int band, int nb, std::int32_t* down, std::int32_t* up) {
+void AccumulateProfilesPortable(const TPrefixTable& table, int width, int kFirst, int kLast, int seg, int band, int nb,
+                                std::int32_t* down, std::int32_t* up) {
   AccumulateProfilesImpl(table, width, kFirst, kLast, seg, band, nb, down, up);
 }
 
@@ -335,13 +320,11 @@ std::vector<TSkewCandidateScore> TDeskewTransform::ScoreCandidates(const TDibGra
   const int width = bilevel.Width();
   const int height = bilevel.Height();
   const TSkewSearchPlan plan = Plan(width, bilevel.YDotsPerInch());
-  for (std::int64_t d = 0; d <= plan.MaxShift; d += plan.Step)
-    scores.push_back({static_cast<int>(d), 0, 0});
+  for (std::int64_t d = 0; d <= plan.MaxShift; d += plan.Step) scores.push_back({static_cast<int>(d), 0, 0});
   if (scores.empty()) return scores;
 
   const TPalette& palette = bilevel.Palette();
-  const bool invert = !palette.empty() && palette[0].Red == 0 && palette[0].Green == 0 &&
-                      palette[0].Blue == 0;
+  const bool invert = !palette.empty() && palette[0].Red == 0 && palette[0].Green == 0 && palette[0].Blue == 0;
   static const TKernels kernels = ChooseKernels();
   const int band = plan.Band;
   const int maxEntries = std::max(0, height / band);
@@ -446,8 +429,7 @@ namespace {
 // part <- the pixels of rect r of the page (r inside the page), with the
 // page's format, palette and resolution.
 void CopyPart(const TDibGraphic& page, const TRect& r, TDibGraphic& part) {
-  part.NewImage(r.Width(), r.Height(), page.ImageFormat(), &page.Palette(), page.XDotsPerInch(),
-                page.YDotsPerInch());
+  part.NewImage(r.Width(), r.Height(), page.ImageFormat(), &page.Palette(), page.XDotsPerInch(), page.YDotsPerInch());
   part.SetXPelsPerMeter(page.XPelsPerMeter());
   part.SetYPelsPerMeter(page.YPelsPerMeter());
   rows::CopyRect(part, 0, 0, page, r);
@@ -492,8 +474,8 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn) {
     TDibGraphic local;
     TDibGraphic& copy = scratch != nullptr && scratch != &work ? *scratch : local;
     copy.Assign(work);
-    work.NewImage(copy.Width() + 150, copy.Height() + 150, copy.ImageFormat(), &copy.Palette(),
-                  copy.XDotsPerInch(), copy.YDotsPerInch());
+    work.NewImage(copy.Width() + 150, copy.Height() + 150, copy.ImageFormat(), &copy.Palette(), copy.XDotsPerInch(),
+                  copy.YDotsPerInch());
     work.SetXPelsPerMeter(copy.XPelsPerMeter());
     work.SetYPelsPerMeter(copy.YPelsPerMeter());
     rows::FillWhite(work, PageRect(work));
@@ -502,8 +484,8 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn) {
   return DetectSkewAngle(work, scratch);
 }
 
-float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
-                 bool verticalWriting, const TRect* selection, int threadCount) {
+float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize, bool verticalWriting,
+                 const TRect* selection, int threadCount) {
   if (page.Empty()) return 0.0f;
   float angle = 0.0f;
   bool undoIsCopy = false;
@@ -547,8 +529,7 @@ void DeskewRegions(TDibGraphic& page, TDibGraphic& scratch, std::vector<TRect>& 
     const float angle = DetectRegionSkew(work, &scratch, work.Height() > work.Width());
     // The measurement may have turned the part or put it on a larger page:
     // rotate the part itself.
-    if (work.Width() != r.Width() || work.Height() != r.Height())
-      CopyPart(page, r, work);
+    if (work.Width() != r.Width() || work.Height() != r.Height()) CopyPart(page, r, work);
     if (angle == 0.0f) continue;
     if (!bilevel) {
       RotateImageKeep(work, &scratch, true, angle);

@@ -98,8 +98,8 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn);
 // is rotated bit by bit from the undo copy, other pages keep their format.
 // threadCount as in TDeskewTransform::ThreadCount.
 // Returns the angle the page was rotated by (0: page untouched).
-float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize,
-                 bool verticalWriting, const TRect* selection = nullptr, int threadCount = 0);
+float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize, bool verticalWriting,
+                 const TRect* selection = nullptr, int threadCount = 0);
 
 // Deskews each region of the page on its own, in list order. Each region
 // (clipped to the page) is measured on a copy, turned when taller than wide,

@@ -105,8 +105,7 @@ inline std::uint64_t LoadBigEndian(const std::uint8_t* p) {
 }
 
 // Runs of black (bit 0) pixels of a 1-bit row.
-void BilevelRuns(const std::uint8_t* row, int width, std::vector<std::uint8_t>& scratch,
-                 std::vector<Run>& runs) {
+void BilevelRuns(const std::uint8_t* row, int width, std::vector<std::uint8_t>& scratch, std::vector<Run>& runs) {
   runs.clear();
   const int wordCount = (width + 63) / 64;
   const std::size_t bytes = static_cast<std::size_t>(wordCount) * 8;
@@ -114,7 +113,7 @@ void BilevelRuns(const std::uint8_t* row, int width, std::vector<std::uint8_t>& 
   scratch.resize(bytes);
   std::memcpy(scratch.data(), row, rowBytes);
   std::memset(scratch.data() + rowBytes, 0xFF, bytes - rowBytes);  // white beyond the row
-  std::uint64_t previousBit = 0;  // ink state of the pixel left of the word
+  std::uint64_t previousBit = 0;                                   // ink state of the pixel left of the word
   int start = -1;
   for (int i = 0; i < wordCount; ++i) {
     std::uint64_t ink = ~LoadBigEndian(scratch.data() + static_cast<std::size_t>(i) * 8);
@@ -159,9 +158,7 @@ void TrueColorRuns(std::uint8_t* row, int width, int threshold, std::vector<Run>
 
 }  // namespace
 
-int GreyOf(int r, int g, int b) {
-  return static_cast<int>(std::nearbyint(0.299 * r + 0.587 * g + 0.114 * b));
-}
+int GreyOf(int r, int g, int b) { return static_cast<int>(std::nearbyint(0.299 * r + 0.587 * g + 0.114 * b)); }
 
 void TNoiseData::FindComponents() {
   finished_.clear();
@@ -207,8 +204,7 @@ TPoint MmToPixels(const TDibGraphic& image, TPoint mm) {
                 static_cast<int>(mm.Y * static_cast<double>(image.YPelsPerMeter()) / 1000.0 + 0.5)};
 }
 
-void MarginsToRect(const TDibGraphic& image, int topMm, int bottomMm, TRect& out, int rightMm,
-                   int leftMm) {
+void MarginsToRect(const TDibGraphic& image, int topMm, int bottomMm, TRect& out, int rightMm, int leftMm) {
   const TPoint leftTop = MmToPixels(image, TPoint{leftMm, topMm});
   const TPoint rightBottom = MmToPixels(image, TPoint{rightMm, bottomMm});
   out = TRect{leftTop.X, leftTop.Y, image.Width() - rightBottom.X, image.Height() - rightBottom.Y};

@@ -47,5 +47,4 @@ int GreyOf(int r, int g, int b);
 int PixelsToMm(const TDibGraphic& image, int pixels);
 TPoint MmToPixels(const TDibGraphic& image, TPoint mm);
 // Inner rectangle (left px, top px, width - right px, height - bottom px).
-void MarginsToRect(const TDibGraphic& image, int topMm, int bottomMm, TRect& out, int rightMm,
-                   int leftMm);
+void MarginsToRect(const TDibGraphic& image, int topMm, int bottomMm, TRect& out, int rightMm, int leftMm);

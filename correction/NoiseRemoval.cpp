@@ -6,8 +6,7 @@
 namespace {
 
 bool WhollyInside(const TRect& region, const TRect& r) {
-  return region.Left <= r.Left && region.Top <= r.Top && region.Right >= r.Right &&
-         region.Bottom >= r.Bottom;
+  return region.Left <= r.Left && region.Top <= r.Top && region.Right >= r.Right && region.Bottom >= r.Bottom;
 }
 
 bool InsideAnyRegion(const std::vector<TRect>& regions, const TRect& r) {

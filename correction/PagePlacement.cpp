@@ -69,8 +69,7 @@ std::vector<int> BilevelColumnInk(const TDibGraphic& image) {
   for (int y = 0; y < image.Height(); ++y) {
     const std::uint8_t* line = image.ScanLine(y);
     for (int j = 0; j < bytes - 1; ++j) lanes[static_cast<std::size_t>(j)] += spread.Lanes[line[j]];
-    lanes[static_cast<std::size_t>(bytes - 1)] +=
-        spread.Lanes[static_cast<std::uint8_t>(line[bytes - 1] | padMask)];
+    lanes[static_cast<std::size_t>(bytes - 1)] += spread.Lanes[static_cast<std::uint8_t>(line[bytes - 1] | padMask)];
     if (++pending == 255) {
       flush();
       pending = 0;
@@ -82,8 +81,7 @@ std::vector<int> BilevelColumnInk(const TDibGraphic& image) {
 }
 
 // Row and column counts of dark pixels of a page in any other format.
-void OtherInk(const TDibGraphic& image, int threshold, std::vector<int>& rowInk,
-              std::vector<int>& colInk) {
+void OtherInk(const TDibGraphic& image, int threshold, std::vector<int>& rowInk, std::vector<int>& colInk) {
   const int width = image.Width(), height = image.Height();
   rowInk.assign(static_cast<std::size_t>(height), 0);
   colInk.assign(static_cast<std::size_t>(width), 0);
@@ -117,9 +115,7 @@ void OtherInk(const TDibGraphic& image, int threshold, std::vector<int>& rowInk,
 
 // --- the shared steps of every placement ------------------------------------
 
-bool CanPlace(const TDibGraphic& image, const TDibGraphic* undo) {
-  return !image.Empty() && undo && undo != &image;
-}
+bool CanPlace(const TDibGraphic& image, const TDibGraphic* undo) { return !image.Empty() && undo && undo != &image; }
 
 // Undo <- page; page <- white.
 void SaveAndClear(TDibGraphic& image, TDibGraphic& undo) {
@@ -129,8 +125,7 @@ void SaveAndClear(TDibGraphic& image, TDibGraphic& undo) {
 
 // Stretches src of source onto dest of image with the black-on-white mode.
 // Equal sizes are a plain copy.
-void StretchBlackOnWhite(TDibGraphic& image, const TRect& dest, const TDibGraphic& source,
-                         const TRect& src) {
+void StretchBlackOnWhite(TDibGraphic& image, const TRect& dest, const TDibGraphic& source, const TRect& src) {
   if (dest.Width() < 1 || dest.Height() < 1 || src.Width() < 1 || src.Height() < 1) return;
   if (dest.Width() == src.Width() && dest.Height() == src.Height()) {
     rows::CopyRect(image, dest.Left, dest.Top, source, src);
@@ -147,13 +142,16 @@ void StretchBlackOnWhite(TDibGraphic& image, const TRect& dest, const TDibGraphi
 }
 
 // Displacement of the content along one axis for the centring modes.
-std::int64_t Displacement(int mode, std::int64_t size, std::int64_t first, std::int64_t last,
-                          std::int64_t offset) {
+std::int64_t Displacement(int mode, std::int64_t size, std::int64_t first, std::int64_t last, std::int64_t offset) {
   switch (mode) {
-    case 0: return (size - last - first) / 2;
-    case 1: return offset - first;
-    case 2: return size - last - offset;
-    default: return 0;
+    case 0:
+      return (size - last - first) / 2;
+    case 1:
+      return offset - first;
+    case 2:
+      return size - last - offset;
+    default:
+      return 0;
   }
 }
 
@@ -192,13 +190,15 @@ TRect FindContentBounds(const TDibGraphic& image, int rowInk, int colInk, int th
   const int width = image.Width(), height = image.Height();
   if (image.ImageFormat() == ifBlackWhite) {
     TRect r{};
-    ContentSpan(height, [&](int y) { return BilevelRowInk(image.ScanLine(y), width) >= rowInk; }, r.Top, r.Bottom);
+    ContentSpan(
+        height, [&](int y) { return BilevelRowInk(image.ScanLine(y), width) >= rowInk; }, r.Top, r.Bottom);
     if (colInk <= 0) {
       r.Left = 0;
       r.Right = width - 1;
     } else {
       const std::vector<int> cols = BilevelColumnInk(image);
-      ContentSpan(width, [&](int x) { return cols[static_cast<std::size_t>(x)] >= colInk; }, r.Left, r.Right);
+      ContentSpan(
+          width, [&](int x) { return cols[static_cast<std::size_t>(x)] >= colInk; }, r.Left, r.Right);
     }
     return r;
   }
@@ -206,13 +206,15 @@ TRect FindContentBounds(const TDibGraphic& image, int rowInk, int colInk, int th
   std::vector<int> rows, cols;
   OtherInk(image, threshold, rows, cols);
   TRect r{0, 0, width, height};
-  ContentSpan(height, [&](int y) { return rows[static_cast<std::size_t>(y)] >= rowInk; }, r.Top, r.Bottom);
-  ContentSpan(width, [&](int x) { return cols[static_cast<std::size_t>(x)] >= colInk; }, r.Left, r.Right);
+  ContentSpan(
+      height, [&](int y) { return rows[static_cast<std::size_t>(y)] >= rowInk; }, r.Top, r.Bottom);
+  ContentSpan(
+      width, [&](int x) { return cols[static_cast<std::size_t>(x)] >= colInk; }, r.Left, r.Right);
   return r;
 }
 
-void CenterContent(TDibGraphic& image, TDibGraphic* undo, int hMode, int threshold, int colInk,
-                   int rowInk, int vOffset, int vMode, int hOffset) {
+void CenterContent(TDibGraphic& image, TDibGraphic* undo, int hMode, int threshold, int colInk, int rowInk, int vOffset,
+                   int vMode, int hOffset) {
   if (!CanPlace(image, undo)) return;
   TBusyCursor busy;
   const TRect content = FindContentBounds(image, rowInk, colInk, threshold);
@@ -233,8 +235,7 @@ void FitToMargins(TDibGraphic& image, TDibGraphic* undo, const TRect& content, c
   StretchBlackOnWhite(image, target, *undo, content);
 }
 
-void FitToPaper(TDibGraphic& image, TDibGraphic* undo, int paperWidth, int paperHeight,
-                bool inPixels, bool stretch) {
+void FitToPaper(TDibGraphic& image, TDibGraphic* undo, int paperWidth, int paperHeight, bool inPixels, bool stretch) {
   if (!CanPlace(image, undo)) return;
   std::int64_t w = paperWidth, h = paperHeight;
   if (!inPixels) {
@@ -261,8 +262,7 @@ void FitToPaper(TDibGraphic& image, TDibGraphic* undo, int paperWidth, int paper
     }
   } else {
     rows::FillWhite(page, TRect{0, 0, page.Width(), page.Height()});
-    rows::CopyRect(page, (page.Width() - undo->Width()) / 2, (page.Height() - undo->Height()) / 2,
-                   *undo, whole);
+    rows::CopyRect(page, (page.Width() - undo->Width()) / 2, (page.Height() - undo->Height()) / 2, *undo, whole);
   }
   image.Assign(page);
 }
@@ -271,11 +271,20 @@ void ShiftImage(TDibGraphic& image, TDibGraphic* undo, int direction, int distan
   if (!CanPlace(image, undo) || distance < 1) return;
   std::int64_t dx = 0, dy = 0;
   switch (direction) {
-    case -2: dy = -std::int64_t{distance}; break;
-    case 2: dy = distance; break;
-    case -1: dx = -std::int64_t{distance}; break;
-    case 1: dx = distance; break;
-    default: return;
+    case -2:
+      dy = -std::int64_t{distance};
+      break;
+    case 2:
+      dy = distance;
+      break;
+    case -1:
+      dx = -std::int64_t{distance};
+      break;
+    case 1:
+      dx = distance;
+      break;
+    default:
+      return;
   }
   TBusyCursor busy;
   SaveAndClear(image, *undo);

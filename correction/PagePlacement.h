@@ -25,8 +25,8 @@ TRect FindContentBounds(const TDibGraphic& image, int rowInk, int colInk, int th
 // Moves the content by (dx, dy). hMode: 0 centre, dx = (width - Right -
 // Left) / 2; 1 left edge at hOffset; 2 right edge hOffset from the right
 // side; 3 (or any other value) no move. vMode likewise with the rows.
-void CenterContent(TDibGraphic& image, TDibGraphic* undo, int hMode, int threshold, int colInk,
-                   int rowInk, int vOffset, int vMode, int hOffset);
+void CenterContent(TDibGraphic& image, TDibGraphic* undo, int hMode, int threshold, int colInk, int rowInk, int vOffset,
+                   int vMode, int hOffset);
 
 // Stretches the area content of the page onto target (each axis on its
 // own), black winning where pixels are dropped. A degenerate content or
@@ -37,8 +37,7 @@ void FitToMargins(TDibGraphic& image, TDibGraphic* undo, const TRect& content, c
 // with the page's resolution, rounded half up) with the same format, palette
 // and resolution, and either stretches the old page onto it or centres it
 // unscaled on white. A size below one pixel does nothing.
-void FitToPaper(TDibGraphic& image, TDibGraphic* undo, int paperWidth, int paperHeight,
-                bool inPixels, bool stretch);
+void FitToPaper(TDibGraphic& image, TDibGraphic* undo, int paperWidth, int paperHeight, bool inPixels, bool stretch);
 
 // Shifts the page by distance pixels: direction -2 up, 2 down, -1 left,
 // 1 right. Distances below 1 and other directions do nothing.

@@ -119,30 +119,40 @@ void FillWhite(TDibGraphic& image, const TRect& r, std::uint8_t whitePattern) {
   const int bottom = std::min(r.Bottom, image.Height());
   if (left >= right || top >= bottom) return;
   const std::int64_t bpp = image.BitCount();
-  for (int y = top; y < bottom; ++y)
-    FillBits(image.ScanLine(y), left * bpp, (right - left) * bpp, whitePattern);
+  for (int y = top; y < bottom; ++y) FillBits(image.ScanLine(y), left * bpp, (right - left) * bpp, whitePattern);
 }
 
-void CopyRect(TDibGraphic& dest, std::int64_t x, std::int64_t y, const TDibGraphic& source,
-              const TRect& srcRect) {
+void CopyRect(TDibGraphic& dest, std::int64_t x, std::int64_t y, const TDibGraphic& source, const TRect& srcRect) {
   if (dest.Empty() || source.Empty()) return;
   std::int64_t sx0 = srcRect.Left, sy0 = srcRect.Top;
   std::int64_t sx1 = srcRect.Right, sy1 = srcRect.Bottom;
   // Clip to the source, moving the target with the cut.
-  if (sx0 < 0) { x -= sx0; sx0 = 0; }
-  if (sy0 < 0) { y -= sy0; sy0 = 0; }
+  if (sx0 < 0) {
+    x -= sx0;
+    sx0 = 0;
+  }
+  if (sy0 < 0) {
+    y -= sy0;
+    sy0 = 0;
+  }
   sx1 = std::min<std::int64_t>(sx1, source.Width());
   sy1 = std::min<std::int64_t>(sy1, source.Height());
   // Clip to the destination.
-  if (x < 0) { sx0 -= x; x = 0; }
-  if (y < 0) { sy0 -= y; y = 0; }
+  if (x < 0) {
+    sx0 -= x;
+    x = 0;
+  }
+  if (y < 0) {
+    sy0 -= y;
+    y = 0;
+  }
   sx1 = std::min<std::int64_t>(sx1, sx0 + (dest.Width() - x));
   sy1 = std::min<std::int64_t>(sy1, sy0 + (dest.Height() - y));
   if (sx0 >= sx1 || sy0 >= sy1) return;
   const std::int64_t bpp = source.BitCount();
   for (std::int64_t sy = sy0; sy < sy1; ++sy)
-    CopyBits(dest.ScanLine(static_cast<int>(y + sy - sy0)), x * bpp,
-             source.ScanLine(static_cast<int>(sy)), sx0 * bpp, (sx1 - sx0) * bpp);
+    CopyBits(dest.ScanLine(static_cast<int>(y + sy - sy0)), x * bpp, source.ScanLine(static_cast<int>(sy)), sx0 * bpp,
+             (sx1 - sx0) * bpp);
 }
 
 }  // namespace rows

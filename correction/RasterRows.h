@@ -36,7 +36,6 @@ void FillWhite(TDibGraphic& image, const TRect& r, std::uint8_t whitePattern);
 // rectangle srcRect is copied with its top-left corner at (x, y) of dest.
 // Parts of srcRect outside the source and parts of the target outside dest
 // are skipped. Source and destination must be different images.
-void CopyRect(TDibGraphic& dest, std::int64_t x, std::int64_t y, const TDibGraphic& source,
-              const TRect& srcRect);
+void CopyRect(TDibGraphic& dest, std::int64_t x, std::int64_t y, const TDibGraphic& source, const TRect& srcRect);
 
 }  // namespace rows

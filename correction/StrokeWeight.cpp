@@ -24,16 +24,14 @@ inline Word LoadBigEndian(const std::uint8_t* p) {
 }
 
 // The working rectangles of one call, clipped to the page.
-std::vector<TRect> WorkingRects(const TDibGraphic& image, const std::vector<TRect>& regions,
-                                bool insideRegions) {
+std::vector<TRect> WorkingRects(const TDibGraphic& image, const std::vector<TRect>& regions, bool insideRegions) {
   const TRect page{0, 0, image.Width(), image.Height()};
   std::vector<TRect> rects;
   if (regions.empty() || !insideRegions) {
     rects.push_back(page);
   } else {
     for (const TRect& r : regions) {
-      TRect c{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, page.Right),
-              std::min(r.Bottom, page.Bottom)};
+      TRect c{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, page.Right), std::min(r.Bottom, page.Bottom)};
       rects.push_back(c);
     }
   }
@@ -67,8 +65,7 @@ class TRowWords {
 
   void Load(int which, int y) {
     const std::uint8_t* line = image_.ScanLine(y);
-    std::memcpy(bytes_.data(), line,
-                static_cast<std::size_t>(std::min<int>(image_.BytesPerScanLine(), words_ * 8)));
+    std::memcpy(bytes_.data(), line, static_cast<std::size_t>(std::min<int>(image_.BytesPerScanLine(), words_ * 8)));
     Word* row = Row(which);
     for (int i = 0; i < words_; ++i) row[i] = LoadBigEndian(bytes_.data() + 8 * i);
   }
@@ -133,8 +130,8 @@ void ApplyToLine(std::uint8_t* line, int stride, int i, Word change, bool set) {
   }
   for (int k = 0; k < 8 && start + k < stride; ++k) {
     const auto b = static_cast<std::uint8_t>(change >> (56 - 8 * k));
-    line[start + k] = set ? static_cast<std::uint8_t>(line[start + k] | b)
-                          : static_cast<std::uint8_t>(line[start + k] & ~b);
+    line[start + k] =
+        set ? static_cast<std::uint8_t>(line[start + k] | b) : static_cast<std::uint8_t>(line[start + k] & ~b);
   }
 }
 
@@ -144,8 +141,7 @@ Word CountAtMost(int level, Word b0, Word b1, Word b2, Word b3) {
   if (level < 0) return 0;
   if (level >= 8) return ~Word{0};
   // count > level, compared bit-slice by bit-slice from the top.
-  const Word l0 = (level & 1) ? ~Word{0} : 0, l1 = (level & 2) ? ~Word{0} : 0,
-             l2 = (level & 4) ? ~Word{0} : 0;
+  const Word l0 = (level & 1) ? ~Word{0} : 0, l1 = (level & 2) ? ~Word{0} : 0, l2 = (level & 4) ? ~Word{0} : 0;
   const Word eq2 = ~(b2 ^ l2), eq1 = ~(b1 ^ l1);
   const Word greater = b3 | (b2 & ~l2) | (eq2 & ((b1 & ~l1) | (eq1 & b0 & ~l0)));
   return ~greater;
@@ -156,8 +152,7 @@ inline void FullAdd(Word a, Word b, Word c, Word& sum, Word& carry) {
   carry = (a & b) | (c & (a ^ b));
 }
 
-void DarkenRect(TDibGraphic& image, const TRect& rect, int level,
-                const std::vector<TRect>* skipped) {
+void DarkenRect(TDibGraphic& image, const TRect& rect, int level, const std::vector<TRect>* skipped) {
   TRowWords rows(image, rect);
   const int stride = image.BytesPerScanLine();
   rows.Load(0, rect.Top);
@@ -230,8 +225,8 @@ void LightenRect(TDibGraphic& image, const TRect& rect, const std::vector<TRect>
     for (int i = rows.FirstWord(); i < rows.EndWord(); ++i) {
       // Candidates: black with eight black neighbours, the left neighbour
       // as read (whether it turned is settled by the alternation below).
-      const Word allBlack = ~(p[i] | LeftOf(p, i) | RightOf(p, i) | n[i] | LeftOf(n, i) |
-                              RightOf(n, i) | c[i] | LeftOf(c, i) | RightOf(c, i));
+      const Word allBlack = ~(p[i] | LeftOf(p, i) | RightOf(p, i) | n[i] | LeftOf(n, i) | RightOf(n, i) | c[i] |
+                              LeftOf(c, i) | RightOf(c, i));
       const Word candidates = allBlack & mask[i];
       if (!candidates) {
         state = 0;
@@ -251,8 +246,7 @@ void LightenRect(TDibGraphic& image, const TRect& rect, const std::vector<TRect>
   }
 }
 
-void ProcessBilevel(TDibGraphic& image, const std::vector<TRect>& regions, bool insideRegions,
-                    bool darken, int level) {
+void ProcessBilevel(TDibGraphic& image, const std::vector<TRect>& regions, bool insideRegions, bool darken, int level) {
   if (image.Empty() || image.ImageFormat() != ifBlackWhite) return;
   const std::vector<TRect>* skipped = (!regions.empty() && !insideRegions) ? &regions : nullptr;
   for (const TRect& rect : WorkingRects(image, regions, insideRegions)) {
@@ -275,9 +269,7 @@ float HueToChannel(float m1, float m2, float h) {
   return m1;
 }
 
-inline std::uint8_t ToByte(float v) {
-  return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L));
-}
+inline std::uint8_t ToByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L)); }
 
 // Moves the HSL lightness of one B,G,R pixel by delta (clamped to 0..1).
 void ShiftLightness(std::uint8_t* bgr, float delta) {
@@ -338,8 +330,7 @@ void ProcessTrueColor(TDibGraphic& image, int level, int threshold, bool insideR
 
 }  // namespace
 
-void DarkenStrokes(TDibGraphic& image, int level, const std::vector<TRect>& regions,
-                   bool insideRegions) {
+void DarkenStrokes(TDibGraphic& image, int level, const std::vector<TRect>& regions, bool insideRegions) {
   ProcessBilevel(image, regions, insideRegions, true, level);
 }
 

@@ -29,13 +29,11 @@
 #include "image/DibGraphic.h"
 
 // Bilevel pages (other formats are left unchanged).
-void DarkenStrokes(TDibGraphic& image, int level, const std::vector<TRect>& regions,
-                   bool insideRegions);
+void DarkenStrokes(TDibGraphic& image, int level, const std::vector<TRect>& regions, bool insideRegions);
 void LightenStrokes(TDibGraphic& image, const std::vector<TRect>& regions, bool insideRegions);
 
 // True-colour pages; a bilevel page given here is handled as above (the
 // threshold is then not used), other formats are left unchanged.
-void DarkenStrokes(TDibGraphic& image, int level, int threshold, bool insideRegions,
-                   const std::vector<TRect>& regions);
+void DarkenStrokes(TDibGraphic& image, int level, int threshold, bool insideRegions, const std::vector<TRect>& regions);
 void LightenStrokes(TDibGraphic& image, int level, int threshold, bool insideRegions,
                     const std::vector<TRect>& regions);

@@ -107,7 +107,8 @@ std::vector<std::uint8_t> LibtiffRows(const std::uint8_t* data, std::size_t size
   bool ok = line.size() >= rowBytes;
   for (int y = 0; ok && y < rows; ++y) {
     ok = TIFFReadScanline(tif, line.data(), static_cast<std::uint32_t>(y)) == 1;
-    std::copy_n(line.begin(), rowBytes, out.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(y)));
+    std::copy_n(line.begin(), rowBytes,
+                out.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(y)));
   }
   TIFFClose(tif);
   if (!ok) out.clear();
@@ -128,7 +129,8 @@ std::vector<std::uint8_t> LibtiffStrip(const std::vector<std::uint8_t>& page, in
   const std::size_t rowBytes = static_cast<std::size_t>(width + 7) / 8;
   std::vector<std::uint8_t> line(rowBytes);
   for (int y = 0; y < rows; ++y) {
-    std::copy_n(page.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(y)), rowBytes, line.begin());
+    std::copy_n(page.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(y)), rowBytes,
+                line.begin());
     if (TIFFWriteScanline(tif, line.data(), static_cast<std::uint32_t>(y), 0) != 1) std::abort();
   }
   TIFFClose(tif);
@@ -136,7 +138,8 @@ std::vector<std::uint8_t> LibtiffStrip(const std::vector<std::uint8_t>& page, in
   tif = Open(m, "r");
   if (!tif) std::abort();
   std::vector<std::uint8_t> strip(static_cast<std::size_t>(TIFFGetStrileByteCount(tif, 0)));
-  if (TIFFReadRawStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) != static_cast<tmsize_t>(strip.size()))
+  if (TIFFReadRawStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) !=
+      static_cast<tmsize_t>(strip.size()))
     std::abort();
   TIFFClose(tif);
   return strip;
@@ -153,7 +156,8 @@ void CheckEncodedPage(const std::uint8_t* payload, std::size_t size, int width, 
   for (int y = 0; y < rows; ++y) page[rowBytes * static_cast<std::size_t>(y) + rowBytes - 1] &= lastMask;
   const std::vector<std::uint8_t> strip = LibtiffStrip(page, width, rows);
   std::vector<std::uint8_t> out(page.size());
-  if (!DecodeGroup4(strip.data(), strip.size(), width, rows, out.data(), static_cast<std::ptrdiff_t>(rowBytes), blackIsOne))
+  if (!DecodeGroup4(strip.data(), strip.size(), width, rows, out.data(), static_cast<std::ptrdiff_t>(rowBytes),
+                    blackIsOne))
     std::abort();  // refused libtiff's own coding
   const std::uint8_t flip = blackIsOne ? 0x00 : 0xFF;
   for (std::size_t i = 0; i < page.size(); ++i)
@@ -184,7 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t rowBytes = static_cast<std::size_t>(width + 7) / 8;
   const std::size_t step = rowBytes + 3;
   std::vector<std::uint8_t> out(step * static_cast<std::size_t>(rows), 0xA5);
-  const bool ok = DecodeGroup4(coded, codedSize, width, rows, out.data(), static_cast<std::ptrdiff_t>(step), blackIsOne);
+  const bool ok =
+      DecodeGroup4(coded, codedSize, width, rows, out.data(), static_cast<std::ptrdiff_t>(step), blackIsOne);
   for (int y = 0; y < rows; ++y)
     for (std::size_t i = rowBytes; i < step; ++i)
       if (out[step * static_cast<std::size_t>(y) + i] != 0xA5) std::abort();
@@ -199,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* want = expected.data() + rowBytes * static_cast<std::size_t>(y);
     for (std::size_t i = 0; i < rowBytes; ++i) {
       const std::uint8_t mask = i + 1 == rowBytes ? lastMask : 0xFF;
-      if (((got[i] ^ flip ^ want[i]) & mask) != 0) std::abort();  // differs from libtiff
+      if (((got[i] ^ flip ^ want[i]) & mask) != 0) std::abort();              // differs from libtiff
       if (i + 1 == rowBytes && ((got[i] ^ flip) & ~mask) != 0) std::abort();  // padding not white
     }
   }

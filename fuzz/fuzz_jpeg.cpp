@@ -11,8 +11,7 @@ namespace {
 // start-of-frame pattern anywhere in the data counts.
 bool FramesAreSmall(const std::uint8_t* d, std::size_t size) {
   for (std::size_t i = 0; i + 9 <= size; ++i) {
-    if (d[i] != 0xFF || d[i + 1] < 0xC0 || d[i + 1] > 0xCF || d[i + 1] == 0xC4 || d[i + 1] == 0xC8 ||
-        d[i + 1] == 0xCC)
+    if (d[i] != 0xFF || d[i + 1] < 0xC0 || d[i + 1] > 0xCF || d[i + 1] == 0xC4 || d[i + 1] == 0xC8 || d[i + 1] == 0xCC)
       continue;
     const std::uint64_t h = (d[i + 5] << 8) | d[i + 6];
     const std::uint64_t w = (d[i + 7] << 8) | d[i + 8];

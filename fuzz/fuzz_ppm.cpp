@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   saved.SetPosition(0);
   TPpmGraphic again;
   again.LoadFromStream(saved);
-  if (again.Width() != image.Width() || again.Height() != image.Height() ||
-      again.ImageFormat() != image.ImageFormat())
+  if (again.Width() != image.Width() || again.Height() != image.Height() || again.ImageFormat() != image.ImageFormat())
     std::abort();
   return 0;
 }

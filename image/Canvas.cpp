@@ -49,7 +49,9 @@ std::uint8_t CombineMasked(std::uint8_t d, std::uint8_t s, std::uint8_t mask, TC
 
 void CombineBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n, TCopyMode mode) {
   switch (mode) {
-    case TCopyMode::cmCopy: std::memcpy(d, s, n); break;
+    case TCopyMode::cmCopy:
+      std::memcpy(d, s, n);
+      break;
     case TCopyMode::cmAnd:
       for (std::size_t i = 0; i < n; ++i) d[i] &= s[i];
       break;
@@ -77,7 +79,9 @@ void CombineRow(int bpp, std::uint8_t* dst, const std::uint8_t* buf, int x0, int
       m0 = (x0 & 1) ? 0x0F : 0xFF;
       m1 = ((x1 - 1) & 1) ? 0xFF : 0xF0;
       break;
-    case 8: CombineBytes(dst + x0, buf + x0, static_cast<std::size_t>(x1 - x0), mode); return;
+    case 8:
+      CombineBytes(dst + x0, buf + x0, static_cast<std::size_t>(x1 - x0), mode);
+      return;
     default:
       CombineBytes(dst + 3 * static_cast<std::ptrdiff_t>(x0), buf + 3 * static_cast<std::ptrdiff_t>(x0),
                    3 * static_cast<std::size_t>(x1 - x0), mode);
@@ -117,7 +121,9 @@ class TRowBuffer {
                     : static_cast<std::uint8_t>((b & 0x0F) | ((value & 0x0F) << 4));
         break;
       }
-      case 8: p[x] = static_cast<std::uint8_t>(value); break;
+      case 8:
+        p[x] = static_cast<std::uint8_t>(value);
+        break;
       default: {
         std::uint8_t* q = p + 3 * static_cast<std::ptrdiff_t>(x);
         q[0] = static_cast<std::uint8_t>(BlueOf(value));
@@ -130,9 +136,15 @@ class TRowBuffer {
   // Every pixel of the row takes value.
   void Fill(std::uint32_t value) {
     switch (bpp_) {
-      case 1: std::fill(data_.begin(), data_.end(), (value & 1) ? 0xFF : 0x00); break;
-      case 4: std::fill(data_.begin(), data_.end(), static_cast<std::uint8_t>((value & 0x0F) * 0x11)); break;
-      case 8: std::fill(data_.begin(), data_.end(), static_cast<std::uint8_t>(value)); break;
+      case 1:
+        std::fill(data_.begin(), data_.end(), (value & 1) ? 0xFF : 0x00);
+        break;
+      case 4:
+        std::fill(data_.begin(), data_.end(), static_cast<std::uint8_t>((value & 0x0F) * 0x11));
+        break;
+      case 8:
+        std::fill(data_.begin(), data_.end(), static_cast<std::uint8_t>(value));
+        break;
       default:
         // Phase counted from the row start, which sits kPad bytes in.
         for (std::size_t i = 0; i < data_.size(); ++i) {
@@ -149,15 +161,17 @@ class TRowBuffer {
 
 int IndexAt(const std::uint8_t* row, int bpp, int x) {
   switch (bpp) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    default: return row[x];
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    default:
+      return row[x];
   }
 }
 
 // Colours of source row y, pixels [from, to).
-void DecodeRow(const TDibGraphic& src, int y, const std::uint32_t* colorOf, int from, int to,
-               std::uint32_t* out) {
+void DecodeRow(const TDibGraphic& src, int y, const std::uint32_t* colorOf, int from, int to, std::uint32_t* out) {
   const std::uint8_t* row = src.ScanLine(y);
   const int bpp = src.BitCount();
   if (bpp == 24) {
@@ -172,13 +186,13 @@ void DecodeRow(const TDibGraphic& src, int y, const std::uint32_t* colorOf, int 
 
 // Which source pixels feed each destination pixel along one axis.
 struct TAxisMap {
-  int First = 0;  // first destination coordinate drawn
-  int Count = 0;  // number of destination pixels drawn
+  int First = 0;            // first destination coordinate drawn
+  int Count = 0;            // number of destination pixels drawn
   std::vector<int> Lo, Hi;  // source pixels [Lo, Hi) of each destination pixel
   // Halftone: weight of each source pixel Lo..Hi-1, starting at WeightAt[i].
   std::vector<int> WeightAt;
   std::vector<std::int64_t> Weights;
-  bool Identity = false;  // one source pixel each, consecutive
+  bool Identity = false;       // one source pixel each, consecutive
   int SrcMin = 0, SrcMax = 0;  // union of all source ranges
 };
 
@@ -272,8 +286,8 @@ void GatherBits(const std::uint8_t* base, const std::size_t* bit1, const std::si
 }
 
 // 1-bit source onto a 1-bit image. t0/t1: destination bit of source bit 0/1.
-void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, const TAxisMap& ym,
-                 TBitOp op, int t0, int t1, TCopyMode copyMode) {
+void BlitBilevel(TDibGraphic& dest, const TDibGraphic& src, const TAxisMap& xm, const TAxisMap& ym, TBitOp op, int t0,
+                 int t1, TCopyMode copyMode) {
   const int srcStride = src.BytesPerScanLine();
   TRowBuffer out(1, dest.BytesPerScanLine());
   std::uint8_t* o = out.Data();
@@ -391,8 +405,8 @@ void TCanvas::FillRect(const TRect& r) {
 
 void TCanvas::Draw(int x, int y, const TDibGraphic& source) {
   if (source.Empty() || !SaneCoord(x) || !SaneCoord(y)) return;
-  Blit(TRect{x, y, x + source.Width(), y + source.Height()}, source,
-       TRect{0, 0, source.Width(), source.Height()}, TStretchMode::smColorOnColor);
+  Blit(TRect{x, y, x + source.Width(), y + source.Height()}, source, TRect{0, 0, source.Width(), source.Height()},
+       TStretchMode::smColorOnColor);
 }
 
 void TCanvas::StretchDraw(const TRect& dest, const TDibGraphic& source, const TRect& srcRect) {
@@ -418,8 +432,8 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   const std::int64_t sw = std::int64_t{sr.Right} - sr.Left, sh = std::int64_t{sr.Bottom} - sr.Top;
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   // Keeps the halftone sums inside 64 bits; no real page comes near this.
-  if (mode == TStretchMode::smHalftone && static_cast<std::uint64_t>(sw) * static_cast<std::uint64_t>(sh) >
-                                              (std::uint64_t{1} << 55))
+  if (mode == TStretchMode::smHalftone &&
+      static_cast<std::uint64_t>(sw) * static_cast<std::uint64_t>(sh) > (std::uint64_t{1} << 55))
     mode = TStretchMode::smColorOnColor;
 
   TAxisMap xm = MapAxis(dr.Left, dw, sr.Left, sw, image_.Width(), source.Width(), mode);
@@ -440,7 +454,8 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   std::array<std::uint32_t, 256> valueOf{};  // source index -> destination value
   if (srcPalette) {
     const TPalette& pal = source.Palette();
-    for (std::size_t i = 0; i < pal.size() && i < 256; ++i) colorOf[i] = RgbColor(pal[i].Red, pal[i].Green, pal[i].Blue);
+    for (std::size_t i = 0; i < pal.size() && i < 256; ++i)
+      colorOf[i] = RgbColor(pal[i].Red, pal[i].Green, pal[i].Blue);
     // Between images with the same palette an index stays itself, even where
     // the palette repeats a colour.
     const bool samePalette = sbpp == dbpp && pal == image_.Palette();
@@ -473,7 +488,8 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   if (mode == TStretchMode::smColorOnColor && xm.Identity && sbpp == dbpp && (dbpp == 8 || dbpp == 24)) {
     // Same byte layout and every value maps to itself: whole row bytes.
     bool same = true;
-    for (int i = 0; srcPalette && same && i < 256; ++i) same = valueOf[static_cast<std::size_t>(i)] == static_cast<std::uint32_t>(i);
+    for (int i = 0; srcPalette && same && i < 256; ++i)
+      same = valueOf[static_cast<std::size_t>(i)] == static_cast<std::uint32_t>(i);
     if (same) {
       const std::size_t bytes = static_cast<std::size_t>(dbpp / 8);
       for (int j = 0; j < ym.Count; ++j)
@@ -506,7 +522,9 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
   const int cFrom = xm.SrcMin, cTo = xm.SrcMax;
   std::vector<std::uint32_t> acc(static_cast<std::size_t>(source.Width()));
   std::vector<std::uint32_t> row(static_cast<std::size_t>(source.Width()));
-  auto put = [&](int x, std::uint32_t c) { out.Put(x, destTrue ? c : static_cast<std::uint32_t>(image_.NearestPaletteIndex(c))); };
+  auto put = [&](int x, std::uint32_t c) {
+    out.Put(x, destTrue ? c : static_cast<std::uint32_t>(image_.NearestPaletteIndex(c)));
+  };
 
   if (mode == TStretchMode::smHalftone && sbpp == 1) {
     // Two colours only: the weighted sum of a channel is c1 * (total - z) +
@@ -545,9 +563,8 @@ void TCanvas::Blit(const TRect& dr, const TDibGraphic& source, const TRect& sr, 
         }
         const std::uint64_t total = wxTotal * wyTotal;
         auto channel = [&](int v0, int v1) {
-          return static_cast<int>((static_cast<std::uint64_t>(v1) * (total - z) + static_cast<std::uint64_t>(v0) * z +
-                                   total / 2) /
-                                  total);
+          return static_cast<int>(
+              (static_cast<std::uint64_t>(v1) * (total - z) + static_cast<std::uint64_t>(v0) * z + total / 2) / total);
         };
         put(x0 + i, RgbColor(channel(RedOf(c0), RedOf(c1)), channel(GreenOf(c0), GreenOf(c1)),
                              channel(BlueOf(c0), BlueOf(c1))));
@@ -647,8 +664,8 @@ void TCanvas::FillPolygon(const std::vector<TPoint>& points) {
       // Crossing at X = N / (2 dy); the first pixel whose centre x + 1/2 is at
       // or right of it is ceil((N - dy) / (2 dy)).
       std::int64_t dy = std::int64_t{b.Y} - a.Y;
-      std::int64_t num = 2 * std::int64_t{a.X} * dy + (2 * std::int64_t{y} + 1 - 2 * std::int64_t{a.Y}) *
-                                                          (std::int64_t{b.X} - a.X);
+      std::int64_t num =
+          2 * std::int64_t{a.X} * dy + (2 * std::int64_t{y} + 1 - 2 * std::int64_t{a.Y}) * (std::int64_t{b.X} - a.X);
       if (dy < 0) {
         dy = -dy;
         num = -num;

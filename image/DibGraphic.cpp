@@ -23,13 +23,11 @@ TPalette MakeGreyPalette(int count, int step) {
   return p;
 }
 
-constexpr std::uint32_t kVga16[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA,
-                                      0xAA5500, 0xAAAAAA, 0x555555, 0x5555FF, 0x55FF55, 0x55FFFF,
-                                      0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
+constexpr std::uint32_t kVga16[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,
+                                      0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
 
 TPaletteEntry EntryOf(std::uint32_t rgb) {
-  return {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
-          static_cast<std::uint8_t>(rgb), 0};
+  return {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb), 0};
 }
 
 std::uint8_t Widen6(int c) { return static_cast<std::uint8_t>(c * 4 + c / 16); }
@@ -46,9 +44,9 @@ TPalette MakeVga256() {
   TPalette p = MakeVga16();
   constexpr int greys[16] = {0, 5, 8, 11, 14, 17, 20, 24, 28, 32, 36, 40, 45, 50, 56, 63};
   for (int g : greys) p.push_back({Widen6(g), Widen6(g), Widen6(g), 0});
-  constexpr int levels[9][5] = {{0, 16, 31, 47, 63},  {31, 39, 47, 55, 63}, {45, 49, 54, 58, 63},
-                                {0, 7, 14, 21, 28},   {14, 17, 21, 24, 28}, {20, 22, 24, 26, 28},
-                                {0, 4, 8, 12, 16},    {8, 10, 12, 14, 16},  {11, 12, 13, 15, 16}};
+  constexpr int levels[9][5] = {{0, 16, 31, 47, 63}, {31, 39, 47, 55, 63}, {45, 49, 54, 58, 63},
+                                {0, 7, 14, 21, 28},  {14, 17, 21, 24, 28}, {20, 22, 24, 26, 28},
+                                {0, 4, 8, 12, 16},   {8, 10, 12, 14, 16},  {11, 12, 13, 15, 16}};
   constexpr int hueR[24] = {0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0};
   constexpr int hueG[24] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 2, 1};
   constexpr int hueB[24] = {4, 4, 4, 4, 4, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 4, 4, 4};
@@ -62,37 +60,52 @@ TPalette MakeVga256() {
 
 const char* ImageFormatText(TImageFormat format) {
   switch (format) {
-    case ifBlackWhite: return "Black and white";
-    case ifGray16: return "16 shades of gray";
-    case ifGray256: return "256 shades of gray";
-    case ifColor16: return "16 color";
-    case ifColor256: return "256 color";
-    case ifTrueColor: return "True color";
+    case ifBlackWhite:
+      return "Black and white";
+    case ifGray16:
+      return "16 shades of gray";
+    case ifGray256:
+      return "256 shades of gray";
+    case ifColor16:
+      return "16 color";
+    case ifColor256:
+      return "256 color";
+    case ifTrueColor:
+      return "True color";
   }
   throw EImagingError("Internal error: Invalid image format");
 }
 
 int BitsPerPixel(TImageFormat format) {
   switch (format) {
-    case ifBlackWhite: return 1;
+    case ifBlackWhite:
+      return 1;
     case ifGray16:
-    case ifColor16: return 4;
+    case ifColor16:
+      return 4;
     case ifGray256:
-    case ifColor256: return 8;
-    case ifTrueColor: return 24;
+    case ifColor256:
+      return 8;
+    case ifTrueColor:
+      return 24;
   }
   throw EImagingError("Internal error: Invalid image format");
 }
 
 TImageFormat ImageFormatFromBitCount(int bitCount) {
   switch (bitCount) {
-    case 1: return ifBlackWhite;
-    case 4: return ifColor16;
-    case 8: return ifColor256;
+    case 1:
+      return ifBlackWhite;
+    case 4:
+      return ifColor16;
+    case 8:
+      return ifColor256;
     case 16:
     case 24:
-    case 32: return ifTrueColor;
-    default: throw EImagingError("Unsupported bit count");
+    case 32:
+      return ifTrueColor;
+    default:
+      throw EImagingError("Unsupported bit count");
   }
 }
 
@@ -108,26 +121,28 @@ const TPalette& DefaultPalette(TImageFormat format) {
   static const TPalette c256 = MakeVga256();
   static const TPalette none;
   switch (format) {
-    case ifBlackWhite: return bw;
-    case ifGray16: return g16;
-    case ifGray256: return g256;
-    case ifColor16: return c16;
-    case ifColor256: return c256;
-    case ifTrueColor: return none;
+    case ifBlackWhite:
+      return bw;
+    case ifGray16:
+      return g16;
+    case ifGray256:
+      return g256;
+    case ifColor16:
+      return c16;
+    case ifColor256:
+      return c256;
+    case ifTrueColor:
+      return none;
   }
   throw EImagingError("Internal error: Invalid image format");
 }
 
-int DpiToPelsPerMeter(int dpi) {
-  return static_cast<int>(std::nearbyint(dpi * 39.37007874015748));
-}
+int DpiToPelsPerMeter(int dpi) { return static_cast<int>(std::nearbyint(dpi * 39.37007874015748)); }
 
-int PelsPerMeterToDpi(int ppm) {
-  return static_cast<int>(std::nearbyint(ppm / 39.37007874015748));
-}
+int PelsPerMeterToDpi(int ppm) { return static_cast<int>(std::nearbyint(ppm / 39.37007874015748)); }
 
-int ReportProgress(TDibGraphic* sender, std::int64_t current, std::int64_t min, int lastPercent,
-                   std::int64_t max, const TImageProgressEvent& event) {
+int ReportProgress(TDibGraphic* sender, std::int64_t current, std::int64_t min, int lastPercent, std::int64_t max,
+                   const TImageProgressEvent& event) {
   if (!event) return 0;
   int percent = 0;
   if (max > min) percent = static_cast<int>(std::clamp<std::int64_t>((current - min) * 100 / (max - min), 0, 100));
@@ -137,8 +152,7 @@ int ReportProgress(TDibGraphic* sender, std::int64_t current, std::int64_t min, 
 
 // --- TRgbToPaletteConverter -------------------------------------------------
 
-TRgbToPaletteConverter::TRgbToPaletteConverter(const TPalette* palette)
-    : palette_(palette), cache_(CacheSlots) {}
+TRgbToPaletteConverter::TRgbToPaletteConverter(const TPalette* palette) : palette_(palette), cache_(CacheSlots) {}
 
 int TRgbToPaletteConverter::PaletteIndex(TColor32 color) {
   Slot& slot = cache_[color % CacheSlots];
@@ -185,8 +199,7 @@ void TDibGraphic::Clear() {
   xPelsPerMeter_ = yPelsPerMeter_ = 0;
 }
 
-void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPalette* palette,
-                           int xDpi, int yDpi) {
+void TDibGraphic::NewImage(int width, int height, TImageFormat format, const TPalette* palette, int xDpi, int yDpi) {
   // Validate before releasing: the palette may be our own.
   const int bpp = BitsPerPixel(format);
   TPalette newPalette;
@@ -256,12 +269,16 @@ void TDibGraphic::SetPixel(int x, int y, TColor32 color) {
 int TDibGraphic::GetPixelIndex(int x, int y) const {
   const std::uint8_t* row = ScanLine(y);
   switch (format_) {
-    case ifBlackWhite: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case ifBlackWhite:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
     case ifGray16:
-    case ifColor16: return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    case ifColor16:
+      return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
     case ifGray256:
-    case ifColor256: return row[x];
-    case ifTrueColor: break;
+    case ifColor256:
+      return row[x];
+    case ifTrueColor:
+      break;
   }
   throw EImagingError("The image does not have a palette");
 }
@@ -285,8 +302,11 @@ void TDibGraphic::SetPixelIndex(int x, int y, int index) {
       return;
     }
     case ifGray256:
-    case ifColor256: row[x] = static_cast<std::uint8_t>(index); return;
-    case ifTrueColor: break;
+    case ifColor256:
+      row[x] = static_cast<std::uint8_t>(index);
+      return;
+    case ifTrueColor:
+      break;
   }
   throw EImagingError("The image does not have a palette");
 }
@@ -397,12 +417,18 @@ void TDibGraphic::AppendToFile(const std::string& fileName) {
 
 TColor32 TDibGraphic::TransparentColorInUse() const {
   switch (TransparentPixel) {
-    case 0: return GetPixel(0, 0);
-    case 1: return GetPixel(width_ - 1, 0);
-    case 2: return GetPixel(0, height_ - 1);
-    case 3: return GetPixel(width_ - 1, height_ - 1);
-    case 4: return TransparentColor;
-    default: throw EImagingError("Invalid TransparentPixel");
+    case 0:
+      return GetPixel(0, 0);
+    case 1:
+      return GetPixel(width_ - 1, 0);
+    case 2:
+      return GetPixel(0, height_ - 1);
+    case 3:
+      return GetPixel(width_ - 1, height_ - 1);
+    case 4:
+      return TransparentColor;
+    default:
+      throw EImagingError("Invalid TransparentPixel");
   }
 }
 

@@ -102,8 +102,8 @@ class TDibGraphic {
   // --- the image ---------------------------------------------------------
   // Creates a zero-filled pixel buffer. palette: nullptr = the format's
   // default; xDpi / yDpi 0 = the screen's logical resolution.
-  void NewImage(int width, int height, TImageFormat format, const TPalette* palette = nullptr,
-                int xDpi = 0, int yDpi = 0);
+  void NewImage(int width, int height, TImageFormat format, const TPalette* palette = nullptr, int xDpi = 0,
+                int yDpi = 0);
   // Releases the pixels; the image becomes empty (format ifBlackWhite).
   void Clear();
   // Copies size, format, palette, resolution, frame delay and pixels (not
@@ -123,9 +123,7 @@ class TDibGraphic {
 
   // Row y counted from the top; no range check.
   std::uint8_t* ScanLine(int y) { return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_; }
-  const std::uint8_t* ScanLine(int y) const {
-    return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_;
-  }
+  const std::uint8_t* ScanLine(int y) const { return bits_ + static_cast<std::ptrdiff_t>(height_ - 1 - y) * stride_; }
   // Start of the buffer (the bottom row).
   std::uint8_t* Bits() { return bits_; }
   const std::uint8_t* Bits() const { return bits_; }
@@ -225,8 +223,8 @@ class TDibGraphic {
 // (max - min), clamped to 0..100 (0 when max <= min). The event is called
 // only when percent differs from lastPercent. Returns the percent (0 and no
 // call when the event is empty).
-int ReportProgress(TDibGraphic* sender, std::int64_t current, std::int64_t min, int lastPercent,
-                   std::int64_t max, const TImageProgressEvent& event);
+int ReportProgress(TDibGraphic* sender, std::int64_t current, std::int64_t min, int lastPercent, std::int64_t max,
+                   const TImageProgressEvent& event);
 
 // dpi <-> pixels per metre, rounding halves to even.
 int DpiToPelsPerMeter(int dpi);

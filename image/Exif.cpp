@@ -16,9 +16,7 @@ class TiffView {
   TiffView(const std::uint8_t* data, std::size_t size, bool bigEndian)
       : data_(data), size_(size), bigEndian_(bigEndian) {}
 
-  bool Has(std::size_t offset, std::size_t count) const {
-    return offset <= size_ && count <= size_ - offset;
-  }
+  bool Has(std::size_t offset, std::size_t count) const { return offset <= size_ && count <= size_ - offset; }
   bool U16(std::size_t offset, std::uint32_t& value) const {
     if (!Has(offset, 2)) return false;
     const std::uint8_t* p = data_ + offset;
@@ -49,11 +47,24 @@ struct Entry {
 
 std::size_t TypeSize(std::uint32_t type) {
   switch (type) {
-    case 1: case 2: case 6: case 7: return 1;   // byte, ascii, sbyte, undefined
-    case 3: case 8: return 2;                   // short, sshort
-    case 4: case 9: case 11: return 4;          // long, slong, float
-    case 5: case 10: case 12: return 8;         // rational, srational, double
-    default: return 0;
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+      return 1;  // byte, ascii, sbyte, undefined
+    case 3:
+    case 8:
+      return 2;  // short, sshort
+    case 4:
+    case 9:
+    case 11:
+      return 4;  // long, slong, float
+    case 5:
+    case 10:
+    case 12:
+      return 8;  // rational, srational, double
+    default:
+      return 0;
   }
 }
 
@@ -129,19 +140,32 @@ const char* TExif::OrientationName(int value) {
 
 const char* TExif::LightSourceName(int value) {
   switch (value) {
-    case 0: return "Unknown";
-    case 1: return "Daylight";
-    case 2: return "Flourescent";
-    case 3: return "Tungsten";
-    case 4: return "Flash";
-    case 17: return "Standard Light A";
-    case 18: return "Standard Light B";
-    case 19: return "Standard Light C";
-    case 20: return "D55";
-    case 21: return "D65";
-    case 22: return "D75";
-    case 255: return "Other";
-    default: return "Unknown";
+    case 0:
+      return "Unknown";
+    case 1:
+      return "Daylight";
+    case 2:
+      return "Flourescent";
+    case 3:
+      return "Tungsten";
+    case 4:
+      return "Flash";
+    case 17:
+      return "Standard Light A";
+    case 18:
+      return "Standard Light B";
+    case 19:
+      return "Standard Light C";
+    case 20:
+      return "D55";
+    case 21:
+      return "D65";
+    case 22:
+      return "D75";
+    case 255:
+      return "Other";
+    default:
+      return "Unknown";
   }
 }
 
@@ -250,31 +274,51 @@ void TExif::ParseTiff(const std::uint8_t* data, std::size_t size) {
       bool valid = false;
       if (main) {
         switch (e.Tag) {
-          case 270: ImageDescription = Text(view, e); break;
-          case 271: Make = Text(view, e); break;
-          case 272: Model = Text(view, e); break;
-          case 305: Software = Text(view, e); break;
-          case 306: DateTime = Text(view, e); break;
-          case 315: Artist = Text(view, e); break;
-          case 33432: Copyright = Text(view, e); break;
+          case 270:
+            ImageDescription = Text(view, e);
+            break;
+          case 271:
+            Make = Text(view, e);
+            break;
+          case 272:
+            Model = Text(view, e);
+            break;
+          case 305:
+            Software = Text(view, e);
+            break;
+          case 306:
+            DateTime = Text(view, e);
+            break;
+          case 315:
+            Artist = Text(view, e);
+            break;
+          case 33432:
+            Copyright = Text(view, e);
+            break;
           case 274:
             if (Short(view, e, v)) {
               Orientation = static_cast<int>(v);
               OrientationText = OrientationName(Orientation);
             }
             break;
-          case 282: XResolution = WholeRational(view, e); break;
-          case 283: YResolution = WholeRational(view, e); break;
+          case 282:
+            XResolution = WholeRational(view, e);
+            break;
+          case 283:
+            YResolution = WholeRational(view, e);
+            break;
           case 34665:
             if (Short(view, e, v)) exifDirectory = v;
             break;
-          default: break;
+          default:
+            break;
         }
       } else {
         switch (e.Tag) {
           case 33434:  // exposure time
             if (Rational(view, e, r, valid) && valid && r > 0)
-              ExposureTime = r >= 1 ? "1 seconds" : "1/" + std::to_string(static_cast<long>(std::lround(1 / r))) + " seconds";
+              ExposureTime =
+                  r >= 1 ? "1 seconds" : "1/" + std::to_string(static_cast<long>(std::lround(1 / r))) + " seconds";
             break;
           case 33437:  // F number
             if (Rational(view, e, r, valid) && valid) Aperture = "F" + Fixed(r, 1);
@@ -283,10 +327,15 @@ void TExif::ParseTiff(const std::uint8_t* data, std::size_t size) {
             if (Short(view, e, v)) IsoSpeed = static_cast<int>(v);
             break;
           case 36864:
-            if (view.Has(e.ValueOffset, 4)) ExifVersion.assign(reinterpret_cast<const char*>(view.At(e.ValueOffset)), 4);
+            if (view.Has(e.ValueOffset, 4))
+              ExifVersion.assign(reinterpret_cast<const char*>(view.At(e.ValueOffset)), 4);
             break;
-          case 36867: DateTimeOriginal = Text(view, e); break;
-          case 36868: DateTimeDigitized = Text(view, e); break;
+          case 36867:
+            DateTimeOriginal = Text(view, e);
+            break;
+          case 36868:
+            DateTimeDigitized = Text(view, e);
+            break;
           case 37380:  // exposure bias
             if (Rational(view, e, r, valid) && valid) ExposureBias = (r > 0 ? "+" : "") + Fixed(r, 1);
             break;
@@ -313,7 +362,8 @@ void TExif::ParseTiff(const std::uint8_t* data, std::size_t size) {
               UserComment = Text(view, text);
             }
             break;
-          default: break;
+          default:
+            break;
         }
       }
     }

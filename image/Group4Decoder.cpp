@@ -1,9 +1,9 @@
 #include "image/Group4Decoder.h"
 
-#include "image/Group4Codes.h"
-
 #include <cstring>
 #include <memory>
+
+#include "image/Group4Codes.h"
 
 namespace {
 
@@ -34,15 +34,15 @@ struct Tables {
     }
     for (std::uint8_t& m : Modes) m = kInvalid << 3;
     // 0000001 (extensions) and 0000000 (end of line, or an error) stay invalid.
-    AddMode(0x1, 1, 3);            // V0
-    AddMode(0x3, 3, 4);            // VR1
-    AddMode(0x2, 3, 2);            // VL1
+    AddMode(0x1, 1, 3);  // V0
+    AddMode(0x3, 3, 4);  // VR1
+    AddMode(0x2, 3, 2);  // VL1
     AddMode(0x1, 3, kHorizontal);
     AddMode(0x1, 4, kPass);
-    AddMode(0x3, 6, 5);            // VR2
-    AddMode(0x2, 6, 1);            // VL2
-    AddMode(0x3, 7, 6);            // VR3
-    AddMode(0x2, 7, 0);            // VL3
+    AddMode(0x3, 6, 5);  // VR2
+    AddMode(0x2, 6, 1);  // VL2
+    AddMode(0x3, 7, 6);  // VR3
+    AddMode(0x2, 7, 0);  // VL3
   }
 
   static void Add(std::uint16_t* table, int peek, const TRunCode& c) {
@@ -74,8 +74,8 @@ inline void FlipFrom(std::uint64_t* words, int position) {
 
 // Turns the flips into the row's pixels and writes them out; clears the
 // words for the next row. `invert` is all ones when black is 0.
-inline void WriteRow(std::uint64_t* words, int wordCount, std::uint64_t lastMask, std::uint8_t* row,
-                     int rowBytes, std::uint64_t invert) {
+inline void WriteRow(std::uint64_t* words, int wordCount, std::uint64_t lastMask, std::uint8_t* row, int rowBytes,
+                     std::uint64_t invert) {
   std::uint64_t carry = 0;  // all ones when the previous word ended black
   for (int i = 0; i < wordCount; ++i) {
     std::uint64_t v = words[i] ^ carry;
@@ -99,10 +99,10 @@ inline void WriteRow(std::uint64_t* words, int wordCount, std::uint64_t lastMask
 struct BitReader {
   const std::uint8_t* Data;
   std::size_t Size;
-  std::size_t Pos = 0;        // next byte to load
-  std::uint64_t Bits = 0;     // the next bits, left-aligned
-  int Count = 0;              // valid bits in Bits
-  std::size_t FastEnd;        // below this Pos eight bytes can be loaded at once
+  std::size_t Pos = 0;     // next byte to load
+  std::uint64_t Bits = 0;  // the next bits, left-aligned
+  int Count = 0;           // valid bits in Bits
+  std::size_t FastEnd;     // below this Pos eight bytes can be loaded at once
 
   BitReader(const std::uint8_t* data, std::size_t size) : Data(data), Size(size), FastEnd(size >= 8 ? size - 7 : 0) {}
 
@@ -128,7 +128,10 @@ struct BitReader {
       RefillNearEnd();
     }
   }
-  bool Overrun() const { return static_cast<std::uint64_t>(Pos) * 8 - static_cast<std::uint64_t>(Count) > static_cast<std::uint64_t>(Size) * 8; }
+  bool Overrun() const {
+    return static_cast<std::uint64_t>(Pos) * 8 - static_cast<std::uint64_t>(Count) >
+           static_cast<std::uint64_t>(Size) * 8;
+  }
 
   // One run: make-up codes, then a terminating code. -1 on a bad code or a
   // run longer than `width`.
@@ -178,8 +181,7 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
   // One allocation: the flip words of a row (and one for flips at the row
   // end, which touch only padding), then both lines.
   const std::size_t wordBytes = static_cast<std::size_t>(wordCount + 1) * sizeof(std::uint64_t);
-  const auto storage =
-      std::make_unique<std::byte[]>(wordBytes + 2 * static_cast<std::size_t>(lineSize) * sizeof(int));
+  const auto storage = std::make_unique<std::byte[]>(wordBytes + 2 * static_cast<std::size_t>(lineSize) * sizeof(int));
   auto* words = reinterpret_cast<std::uint64_t*>(storage.get());
   int* ref = reinterpret_cast<int*>(storage.get() + wordBytes) + 1;
   int* cur = ref + lineSize;
@@ -227,9 +229,9 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
     // a0 starts on the imaginary white element before the row; 0 serves as
     // well, since a1 may equal a0 and b1 is taken from ref[0] as it is.
     int a0 = 0;
-    int bi = 0;   // index of b1 in ref; its parity is the colour of a0 (1 black)
+    int bi = 0;  // index of b1 in ref; its parity is the colour of a0 (1 black)
     int b1 = ref[0];
-    int n = 0;    // changes found on the coding line
+    int n = 0;  // changes found on the coding line
     int emptyRuns = 0;
     while (a0 < width) {
       if (count < 16) refill();

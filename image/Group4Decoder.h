@@ -18,5 +18,5 @@
 // end return false (rows already written may hold partial results; the
 // caller then falls back). Never reads outside [data, data + size) and never
 // writes outside the rows.
-bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows,
-                  std::uint8_t* firstRow, std::ptrdiff_t rowStep, bool blackIsOne);
+bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows, std::uint8_t* firstRow,
+                  std::ptrdiff_t rowStep, bool blackIsOne);

@@ -38,15 +38,11 @@ struct TRect {
   constexpr int Width() const { return Right - Left; }
   constexpr int Height() const { return Bottom - Top; }
   constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  constexpr bool Contains(int x, int y) const {
-    return x >= Left && x < Right && y >= Top && y < Bottom;
-  }
+  constexpr bool Contains(int x, int y) const { return x >= Left && x < Right && y >= Top && y < Bottom; }
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-constexpr TRect Rect(int left, int top, int right, int bottom) {
-  return TRect{left, top, right, bottom};
-}
+constexpr TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
 
 // Intersection of two rectangles; empty (all zero) when they do not overlap.
 TRect IntersectRect(const TRect& a, const TRect& b);

@@ -337,12 +337,19 @@ void TJpegGraphic::LoadImageFromStream(TStream& stream, int) {
   if (!GuardReadHeader(d.get())) throw EJpegError(d->err.message);
 
   switch (cinfo.jpeg_color_space) {
-    case JCS_GRAYSCALE: cinfo.out_color_space = JCS_GRAYSCALE; break;
+    case JCS_GRAYSCALE:
+      cinfo.out_color_space = JCS_GRAYSCALE;
+      break;
     case JCS_RGB:
-    case JCS_YCbCr: cinfo.out_color_space = JCS_RGB; break;
+    case JCS_YCbCr:
+      cinfo.out_color_space = JCS_RGB;
+      break;
     case JCS_CMYK:
-    case JCS_YCCK: cinfo.out_color_space = JCS_CMYK; break;
-    default: throw EJpegError("Unsupported color space");
+    case JCS_YCCK:
+      cinfo.out_color_space = JCS_CMYK;
+      break;
+    default:
+      throw EJpegError("Unsupported color space");
   }
   if (!GuardCalcDimensions(d.get())) throw EJpegError(d->err.message);
   const bool cmyk = cinfo.out_color_space == JCS_CMYK;

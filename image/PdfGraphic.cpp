@@ -40,8 +40,8 @@ std::string LocalTimeStamp() {
   std::tm local{};
   localtime_r(&now, &local);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
   return text;
 }
 
@@ -140,7 +140,8 @@ void WritePages(TPdfDocumentWriter& writer, int count,
   while (!pending.empty()) writeOldest();
 }
 
-const TGraphicClass kPdfClass{"TPdfGraphic", []() -> std::unique_ptr<TDibGraphic> { return std::make_unique<TPdfGraphic>(); }};
+const TGraphicClass kPdfClass{"TPdfGraphic",
+                              []() -> std::unique_ptr<TDibGraphic> { return std::make_unique<TPdfGraphic>(); }};
 
 }  // namespace
 
@@ -150,8 +151,8 @@ std::string FormatPdfNumber(double value) {
   if (!std::isfinite(value)) return "0";
   const long long scaled = std::llround(value * 10000.0);
   const bool negative = scaled < 0;
-  const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(scaled)
-                                                : static_cast<unsigned long long>(scaled);
+  const unsigned long long magnitude =
+      negative ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
   std::string text = std::to_string(magnitude / 10000);
   unsigned long long fraction = magnitude % 10000;
   if (fraction != 0) {
@@ -169,11 +170,20 @@ std::string EscapePdfString(const std::string& text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '(': out += "\\("; break;
-      case ')': out += "\\)"; break;
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '(':
+        out += "\\(";
+        break;
+      case ')':
+        out += "\\)";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -275,8 +285,8 @@ void TPdfDocumentWriter::AddPage(const TPdfPageImage& page) {
   Line("endobj");
 
   auto writeContent = [&] {
-    const std::string content = "q" + std::string(kCrLf) + "1 0 0 1 0 0 cm" + kCrLf + w + " 0 0 " + h +
-                                " 0 0 cm" + kCrLf + imageName + " Do" + kCrLf + "Q" + kCrLf;
+    const std::string content = "q" + std::string(kCrLf) + "1 0 0 1 0 0 cm" + kCrLf + w + " 0 0 " + h + " 0 0 cm" +
+                                kCrLf + imageName + " Do" + kCrLf + "Q" + kCrLf;
     StartObject(contentObject);
     Line("<</Length " + Num(static_cast<std::int64_t>(content.size())));
     Line(">>");
@@ -303,8 +313,8 @@ void TPdfDocumentWriter::AddPage(const TPdfPageImage& page) {
     }
     Line("/Length " + Num(static_cast<std::int64_t>(page.Data.size())));
     if (page.Ccitt)
-      Line("/Filter [/CCITTFaxDecode] /DecodeParms[<< /Columns " + Num(page.Width) + " /Rows " +
-           Num(page.Height) + " /K -1 >>]");
+      Line("/Filter [/CCITTFaxDecode] /DecodeParms[<< /Columns " + Num(page.Width) + " /Rows " + Num(page.Height) +
+           " /K -1 >>]");
     else
       Line("/Filter /DCTDecode");
     Line(">>");
@@ -502,8 +512,7 @@ void TPdfGraphic::AppendToStream(TStream& stream) {
   int last = Progress(0, 0, -1, count);
   for (int k = 1; k <= count; ++k) {
     TPdfGraphic page;
-    if (!DecodePage(parser_, k, page))
-      throw EImagingError(FormatMessage("Page %d of the PDF file cannot be read", k));
+    if (!DecodePage(parser_, k, page)) throw EImagingError(FormatMessage("Page %d of the PDF file cannot be read", k));
     writer.AddPage(EncodePage(page));
     last = Progress(k, 0, last, count);
   }

@@ -27,7 +27,7 @@
 
 // One page image, encoded and ready to be written.
 struct TPdfPageImage {
-  int Width = 0;   // pixels
+  int Width = 0;  // pixels
   int Height = 0;
   int PageWidth = 0;  // points (MediaBox and image scale)
   int PageHeight = 0;

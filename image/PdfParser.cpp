@@ -23,9 +23,19 @@ constexpr int kMaxImageSide = 65535;
 bool IsWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
 bool IsDelimiter(char c) {
   switch (c) {
-    case '(': case ')': case '<': case '>': case '[': case ']': case '{': case '}': case '/': case '%':
+    case '(':
+    case ')':
+    case '<':
+    case '>':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '/':
+    case '%':
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 bool IsRegular(char c) { return !IsWhite(c) && !IsDelimiter(c); }
@@ -101,8 +111,7 @@ std::size_t SkipComment(sv t, std::size_t i) {
 
 // Matches the dictionary that opens with "<<" at pos: its inner text is
 // [innerBegin, innerEnd), after is the position behind the closing ">>".
-bool MatchDictionary(sv t, std::size_t pos, std::size_t& innerBegin, std::size_t& innerEnd,
-                     std::size_t& after) {
+bool MatchDictionary(sv t, std::size_t pos, std::size_t& innerBegin, std::size_t& innerEnd, std::size_t& after) {
   int depth = 0;
   std::size_t i = pos;
   while (i < t.size()) {
@@ -319,7 +328,8 @@ bool TPDFParser::Inflate(const std::uint8_t* data, std::size_t size, std::size_t
     rc = inflate(&z, Z_NO_FLUSH);
     std::size_t produced = chunk.size() - z.avail_out;
     if (out.size() + produced > maxOutput) {
-      if (stopAtMax) out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(maxOutput - out.size()));
+      if (stopAtMax)
+        out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(maxOutput - out.size()));
       ok = stopAtMax;
       break;
     }
@@ -351,9 +361,11 @@ bool TPDFParser::UnpredictPng(std::vector<std::uint8_t>& data, std::size_t rowBy
     std::memmove(row, data.data() + in, n);
     in += n;
     switch (filter) {
-      case 0: break;
+      case 0:
+        break;
       case 1:
-        for (std::size_t i = bytesPerPixel; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bytesPerPixel]);
+        for (std::size_t i = bytesPerPixel; i < n; ++i)
+          row[i] = static_cast<std::uint8_t>(row[i] + row[i - bytesPerPixel]);
         break;
       case 2:
         for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
@@ -375,7 +387,8 @@ bool TPDFParser::UnpredictPng(std::vector<std::uint8_t>& data, std::size_t rowBy
           row[i] = static_cast<std::uint8_t>(row[i] + pred);
         }
         break;
-      default: return false;
+      default:
+        return false;
     }
     std::memcpy(prior.data(), row, n);
     out += n;
@@ -469,8 +482,8 @@ bool TPDFParser::ParseBuffer() {
   std::int64_t offset;
   if (!FindStartXref(offset)) return false;
   if (offset < 0 || offset >= static_cast<std::int64_t>(buf.size())) return false;
-  const bool ok = buf.substr(static_cast<std::size_t>(offset), 4) == "xref" ? ReadClassicTables(offset)
-                                                                            : ReadXrefStream(offset);
+  const bool ok =
+      buf.substr(static_cast<std::size_t>(offset), 4) == "xref" ? ReadClassicTables(offset) : ReadXrefStream(offset);
   if (!ok || root_ < 0) return false;
   return BuildPageTree();
 }
@@ -933,8 +946,7 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   record.BitsPerComponent = static_cast<int>(bpc);
   if (!IntOrRef(imageText, "/Length", record.Length)) return false;
   if (!StreamDataAddress(imageDictEnd, record.DataAddress)) return false;
-  if (record.Length < 0 || record.DataAddress + record.Length > static_cast<std::int64_t>(data_.size()))
-    return false;
+  if (record.Length < 0 || record.DataAddress + record.Length > static_cast<std::int64_t>(data_.size())) return false;
 
   // The filter: one name, or an array of one name. Chained filters and
   // filters other than the four below cannot be decoded.
@@ -1036,7 +1048,8 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
     std::int64_t pv;
     if (IntValue(parms, "/Predictor", pv) && pv > 1) {
       record.Predictor = static_cast<int>(std::min<std::int64_t>(pv, 100));
-      if (IntValue(parms, "/Colors", pv)) record.PredictorColors = static_cast<int>(std::clamp<std::int64_t>(pv, 1, 32));
+      if (IntValue(parms, "/Colors", pv))
+        record.PredictorColors = static_cast<int>(std::clamp<std::int64_t>(pv, 1, 32));
       if (IntValue(parms, "/BitsPerComponent", pv))
         record.PredictorBitsPerComponent = static_cast<int>(std::clamp<std::int64_t>(pv, 1, 16));
       if (IntValue(parms, "/Columns", pv))
@@ -1065,7 +1078,8 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
   // Flate data is inflated (and un-predicted) here and handed on as
   // uncompressed rows; bytes beyond the image (a padded last row) are
   // dropped.
-  const std::size_t imageRow = (static_cast<std::size_t>(page.Width) * static_cast<std::size_t>(page.BitsPerPixel) + 7) / 8;
+  const std::size_t imageRow =
+      (static_cast<std::size_t>(page.Width) * static_cast<std::size_t>(page.BitsPerPixel) + 7) / 8;
   const std::size_t imageBytes = imageRow * static_cast<std::size_t>(page.Height);
   compression = pcNone;
   if (page.Predictor < 2)

@@ -64,8 +64,8 @@ class TPDFParser {
     std::int64_t Length = 0;  // bytes of stream data
     int Compression = pcNone;
     int BitsPerComponent = 0;
-    int BitsPerPixel = 0;  // BitsPerComponent, times 3 for RGB
-    int Rotate = 0;        // 0, 90, 180 or 270
+    int BitsPerPixel = 0;          // BitsPerComponent, times 3 for RGB
+    int Rotate = 0;                // 0, 90, 180 or 270
     std::int64_t DataAddress = 0;  // offset of the stream data in the memory copy
     // Further facts of the image dictionary.
     std::uint32_t T4Options = 0;  // Group 3: bit 0 = 2-D coding, bit 2 = fill bits
@@ -110,14 +110,13 @@ class TPDFParser {
   // Inflates zlib data; false when it is damaged before any output or would
   // grow beyond maxOutput bytes (with stopAtMax: the first maxOutput bytes
   // are kept instead).
-  static bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t maxOutput,
-                      std::vector<std::uint8_t>& out, bool stopAtMax = false);
+  static bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t maxOutput, std::vector<std::uint8_t>& out,
+                      bool stopAtMax = false);
   // Undoes PNG row predictors in place: rows of 1 + rowBytes bytes, the
   // first byte the filter type (0 none, 1 Sub, 2 Up, 3 Average, 4 Paeth);
   // bytesPerPixel is the distance to the left neighbour. A last, shorter
   // row is un-predicted as far as it goes. False on an unknown filter type.
-  static bool UnpredictPng(std::vector<std::uint8_t>& data, std::size_t rowBytes,
-                           std::size_t bytesPerPixel);
+  static bool UnpredictPng(std::vector<std::uint8_t>& data, std::size_t rowBytes, std::size_t bytesPerPixel);
 
  private:
   struct TCachedObject {

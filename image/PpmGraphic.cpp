@@ -158,7 +158,8 @@ class TPpmReader {
 std::vector<std::uint8_t> ReadRest(TStream& stream) {
   const std::int64_t size = stream.Size() - stream.Position();
   std::vector<std::uint8_t> data(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)));
-  if (!data.empty()) data.resize(static_cast<std::size_t>(stream.Read(data.data(), static_cast<std::int64_t>(data.size()))));
+  if (!data.empty())
+    data.resize(static_cast<std::size_t>(stream.Read(data.data(), static_cast<std::int64_t>(data.size()))));
   return data;
 }
 
@@ -263,9 +264,8 @@ void TPpmGraphic::SaveToStream(TStream& stream) {
         out[3 * static_cast<std::size_t>(x) + 2] = p[0];
         continue;
       }
-      const int index = (format == ifGray16 || format == ifColor16)
-                            ? ((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4))
-                            : row[x];
+      const int index =
+          (format == ifGray16 || format == ifColor16) ? ((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)) : row[x];
       if (grey) {
         out[static_cast<std::size_t>(x)] = greyOf[static_cast<std::size_t>(index)];
       } else {

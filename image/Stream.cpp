@@ -48,9 +48,7 @@ void TMemoryStream::Write(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
-                      : origin == TSeekOrigin::soCurrent ? pos_
-                                                         : Size();
+  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : Size();
   std::int64_t p = base + offset;
   if (p < 0) throw EImagingError("Stream seek error");
   pos_ = p;
@@ -81,22 +79,26 @@ void TMemoryStream::SaveToFile(const std::string& fileName) {
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
   int flags = O_CLOEXEC;
   switch (mode) {
-    case TFileMode::fmOpenRead: flags |= O_RDONLY; break;
-    case TFileMode::fmOpenReadWrite: flags |= O_RDWR; break;
-    case TFileMode::fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case TFileMode::fmOpenRead:
+      flags |= O_RDONLY;
+      break;
+    case TFileMode::fmOpenReadWrite:
+      flags |= O_RDWR;
+      break;
+    case TFileMode::fmCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
   }
   fd_ = ::open(fileName.c_str(), flags, 0666);
   if (fd_ < 0) {
-    const char* what = mode == TFileMode::fmCreate ? "Cannot create file \"%s\". %s"
-                                                   : "Cannot open file \"%s\". %s";
+    const char* what = mode == TFileMode::fmCreate ? "Cannot create file \"%s\". %s" : "Cannot open file \"%s\". %s";
     throw EImagingError(FormatMessage(what, fileName.c_str(), std::strerror(errno)));
   }
   struct stat st {};
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd_);
     fd_ = -1;
-    throw EImagingError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(),
-                                      std::strerror(EISDIR)));
+    throw EImagingError(FormatMessage("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(EISDIR)));
   }
 }
 
@@ -111,8 +113,7 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count) {
     ssize_t n = ::read(fd_, p + total, static_cast<std::size_t>(count - total));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EImagingError(FormatMessage("Read error on \"%s\". %s", fileName_.c_str(),
-                                        std::strerror(errno)));
+      throw EImagingError(FormatMessage("Read error on \"%s\". %s", fileName_.c_str(), std::strerror(errno)));
     }
     if (n == 0) break;
     total += n;
@@ -127,17 +128,14 @@ void TFileStream::Write(const void* buffer, std::int64_t count) {
     ssize_t n = ::write(fd_, p + total, static_cast<std::size_t>(count - total));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EImagingError(FormatMessage("Write error on \"%s\". %s", fileName_.c_str(),
-                                        std::strerror(errno)));
+      throw EImagingError(FormatMessage("Write error on \"%s\". %s", fileName_.c_str(), std::strerror(errno)));
     }
     total += n;
   }
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-               : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                  : SEEK_END;
+  int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
   off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
   if (r < 0) throw EImagingError("Stream seek error");
   return r;
@@ -151,12 +149,10 @@ std::int64_t TFileStream::Size() {
 
 void TFileStream::SetSize(std::int64_t newSize) {
   if (::ftruncate(fd_, static_cast<off_t>(newSize)) != 0)
-    throw EImagingError(FormatMessage("Write error on \"%s\". %s", fileName_.c_str(),
-                                      std::strerror(errno)));
+    throw EImagingError(FormatMessage("Write error on \"%s\". %s", fileName_.c_str(), std::strerror(errno)));
 }
 
 void TFileStream::Flush() {
   if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS)
-    throw EImagingError(FormatMessage("Write error on \"%s\". %s", fileName_.c_str(),
-                                      std::strerror(errno)));
+    throw EImagingError(FormatMessage("Write error on \"%s\". %s", fileName_.c_str(), std::strerror(errno)));
 }

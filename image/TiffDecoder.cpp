@@ -13,17 +13,14 @@ TTiffDecoder::TTiffDecoder(const std::uint8_t* data, std::size_t size) : data_(d
 std::uint16_t TTiffDecoder::Read16(std::size_t offset) const {
   if (offset > size_ || size_ - offset < 2) throw EImagingError("TIFF data is truncated");
   const std::uint8_t* p = data_ + offset;
-  return bigEndian_ ? static_cast<std::uint16_t>((p[0] << 8) | p[1])
-                    : static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+  return bigEndian_ ? static_cast<std::uint16_t>((p[0] << 8) | p[1]) : static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
 std::uint32_t TTiffDecoder::Read32(std::size_t offset) const {
   if (offset > size_ || size_ - offset < 4) throw EImagingError("TIFF data is truncated");
   const std::uint8_t* p = data_ + offset;
-  if (bigEndian_)
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-         (std::uint32_t{p[3]} << 24);
+  if (bigEndian_) return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
 
 void TTiffDecoder::ReadHeader() {

@@ -43,7 +43,8 @@ void TTiffEncoder::Encode(const std::uint8_t* data, std::uint32_t length, TStrea
       samples = 3;
       if (photometric < 0) photometric = 2;
       break;
-    default: throw EImagingError(FormatMessage("Unsupported bits per pixel, %d", BitsPerPixel));
+    default:
+      throw EImagingError(FormatMessage("Unsupported bits per pixel, %d", BitsPerPixel));
   }
 
   const std::uint32_t dataOffset = 8;

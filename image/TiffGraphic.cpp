@@ -91,8 +91,7 @@ int ErrorHandler(TIFF*, void* user, const char* module, const char* fmt, va_list
 
 int WarningHandler(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
   try {
-    if (auto* owner = static_cast<TTiffGraphic*>(user))
-      owner->LibraryWarning(FormatLibraryMessage(module, fmt, ap));
+    if (auto* owner = static_cast<TTiffGraphic*>(user)) owner->LibraryWarning(FormatLibraryMessage(module, fmt, ap));
   } catch (...) {
   }
   return 1;
@@ -160,9 +159,8 @@ TiffHandle OpenTiff(TStream& stream, const char* mode, TTiffGraphic* owner) {
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), ErrorHandler, owner);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), WarningHandler, owner);
   TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryAlloc);
-  TIFF* tif = TIFFClientOpenExt("TTiffGraphic", mode, static_cast<thandle_t>(&stream), StreamRead,
-                                StreamWrite, StreamSeek, StreamClose, StreamSize, StreamMap,
-                                StreamUnmap, options.get());
+  TIFF* tif = TIFFClientOpenExt("TTiffGraphic", mode, static_cast<thandle_t>(&stream), StreamRead, StreamWrite,
+                                StreamSeek, StreamClose, StreamSize, StreamMap, StreamUnmap, options.get());
   if (!tif) throw ETiffError("TIFFOpen");
   return TiffHandle(tif);
 }
@@ -307,35 +305,51 @@ const TGraphicClass kTiffGraphicClass{"TTiffGraphic", CreateTiffGraphic};
 
 const char* TiffCompressionText(TTiffCompression compression) {
   switch (compression) {
-    case tcNone: return "None";
-    case tcPackbits: return "Packbits";
-    case tcCCITT3_1D: return "CCITT Group 3, 1D";
-    case tcCCITT3_2D: return "CCITT Group 3, 2D";
-    case tcCCITT4: return "CCITT Group 4";
-    case tcZLib: return "ZLib";
-    case tcJPEG: return "JPEG";
-    case tcLZW: return "LZW";
+    case tcNone:
+      return "None";
+    case tcPackbits:
+      return "Packbits";
+    case tcCCITT3_1D:
+      return "CCITT Group 3, 1D";
+    case tcCCITT3_2D:
+      return "CCITT Group 3, 2D";
+    case tcCCITT4:
+      return "CCITT Group 4";
+    case tcZLib:
+      return "ZLib";
+    case tcJPEG:
+      return "JPEG";
+    case tcLZW:
+      return "LZW";
   }
   return "";
 }
 
 int TiffCompressionTag(TTiffCompression compression) {
   switch (compression) {
-    case tcNone: return COMPRESSION_NONE;
-    case tcPackbits: return COMPRESSION_PACKBITS;
+    case tcNone:
+      return COMPRESSION_NONE;
+    case tcPackbits:
+      return COMPRESSION_PACKBITS;
     case tcCCITT3_1D:
-    case tcCCITT3_2D: return COMPRESSION_CCITTFAX3;
-    case tcCCITT4: return COMPRESSION_CCITTFAX4;
-    case tcZLib: return COMPRESSION_DEFLATE;
-    case tcJPEG: return COMPRESSION_JPEG;
-    case tcLZW: return COMPRESSION_LZW;
+    case tcCCITT3_2D:
+      return COMPRESSION_CCITTFAX3;
+    case tcCCITT4:
+      return COMPRESSION_CCITTFAX4;
+    case tcZLib:
+      return COMPRESSION_DEFLATE;
+    case tcJPEG:
+      return COMPRESSION_JPEG;
+    case tcLZW:
+      return COMPRESSION_LZW;
   }
   return COMPRESSION_NONE;
 }
 
 bool TiffCompressionAllowed(TTiffCompression compression, TImageFormat format) {
   switch (format) {
-    case ifBlackWhite: return compression != tcJPEG;
+    case ifBlackWhite:
+      return compression != tcJPEG;
     case ifGray16:
     case ifColor16:
     case ifColor256:
@@ -427,7 +441,8 @@ namespace {
 bool DecodeGroup4Strips(TIFF* tif, TDibGraphic& image) {
   const int h = image.Height();
   std::uint32_t stripRows = 0;
-  if (!TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &stripRows) || stripRows == 0 || stripRows > static_cast<std::uint32_t>(h))
+  if (!TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &stripRows) || stripRows == 0 ||
+      stripRows > static_cast<std::uint32_t>(h))
     stripRows = static_cast<std::uint32_t>(h);
   std::uint16_t fillOrder = FILLORDER_MSB2LSB;
   TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
@@ -498,9 +513,8 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
   const int bytesPerPixel = std::max(1, static_cast<int>(std::nearbyint(static_cast<double>(scanlineSize) / width)));
   const int totalBits = bitsPerSample * bytesPerPixel;
 
-  bool rgbaRoute = compressionTag == COMPRESSION_JPEG || TIFFIsTiled(tif) ||
-                   photometric == PHOTOMETRIC_SEPARATED || photometric == PHOTOMETRIC_YCBCR || bitsPerSample > 8 ||
-                   planar != PLANARCONFIG_CONTIG ||
+  bool rgbaRoute = compressionTag == COMPRESSION_JPEG || TIFFIsTiled(tif) || photometric == PHOTOMETRIC_SEPARATED ||
+                   photometric == PHOTOMETRIC_YCBCR || bitsPerSample > 8 || planar != PLANARCONFIG_CONTIG ||
                    (totalBits != 1 && totalBits != 4 && totalBits != 8 && totalBits != 24);
 
   // Fax data marked black-is-zero is read as white-is-zero: programs that
@@ -547,21 +561,36 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
 
   TTiffCompression compression;
   switch (compressionTag) {
-    case COMPRESSION_NONE: compression = tcNone; break;
+    case COMPRESSION_NONE:
+      compression = tcNone;
+      break;
     case COMPRESSION_CCITTRLE:
-    case COMPRESSION_CCITTRLEW: compression = tcCCITT3_1D; break;
+    case COMPRESSION_CCITTRLEW:
+      compression = tcCCITT3_1D;
+      break;
     case COMPRESSION_CCITTFAX3: {
       std::uint32_t t4 = 0;
-      compression = TIFFGetField(tif, TIFFTAG_GROUP3OPTIONS, &t4) && (t4 & GROUP3OPT_2DENCODING) ? tcCCITT3_2D
-                                                                                                  : tcCCITT3_1D;
+      compression =
+          TIFFGetField(tif, TIFFTAG_GROUP3OPTIONS, &t4) && (t4 & GROUP3OPT_2DENCODING) ? tcCCITT3_2D : tcCCITT3_1D;
       break;
     }
-    case COMPRESSION_CCITTFAX4: compression = tcCCITT4; break;
-    case COMPRESSION_LZW: compression = tcLZW; break;
-    case COMPRESSION_JPEG: compression = tcJPEG; break;
-    case COMPRESSION_PACKBITS: compression = tcPackbits; break;
-    case COMPRESSION_DEFLATE: compression = tcZLib; break;
-    default: throw ETiffError(FormatMessage("Unsupported compression tag, %d", compressionTag));
+    case COMPRESSION_CCITTFAX4:
+      compression = tcCCITT4;
+      break;
+    case COMPRESSION_LZW:
+      compression = tcLZW;
+      break;
+    case COMPRESSION_JPEG:
+      compression = tcJPEG;
+      break;
+    case COMPRESSION_PACKBITS:
+      compression = tcPackbits;
+      break;
+    case COMPRESSION_DEFLATE:
+      compression = tcZLib;
+      break;
+    default:
+      throw ETiffError(FormatMessage("Unsupported compression tag, %d", compressionTag));
   }
 
   TPalette palette;
@@ -584,8 +613,8 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
 
   NewImage(static_cast<int>(width), static_cast<int>(height), format, paletteArg, xDpi, yDpi);
 
-  std::string* textFields[9] = {&DocumentName, &ImageDescription, &Make,    &Model,       &PageName,
-                                &Software,     &DateTime,         &Artist,  &HostComputer};
+  std::string* textFields[9] = {&DocumentName, &ImageDescription, &Make,   &Model,       &PageName,
+                                &Software,     &DateTime,         &Artist, &HostComputer};
   for (int i = 0; i < 9; ++i) {
     char* text = nullptr;
     if (TIFFGetField(tif, kTextTags[i], &text) && text)
@@ -674,8 +703,7 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
       if (!direct) line.resize(lineBytes);
       for (int y = 0; y < h; ++y) {
         std::uint8_t* target = direct ? ScanLine(y) : line.data();
-        if (TIFFReadScanline(tif, target, static_cast<std::uint32_t>(y), 0) < 0)
-          throw ETiffError("TIFFReadScanline");
+        if (TIFFReadScanline(tif, target, static_cast<std::uint32_t>(y), 0) < 0) throw ETiffError("TIFFReadScanline");
         if (!direct) storeRow(line.data(), y);
         last = Progress(y + 1, 0, last, h);
       }
@@ -832,7 +860,8 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
     codedStrips_.clear();
     for (std::size_t strip = 0; strip < strips.size(); ++strip) {
       std::vector<std::uint8_t>& code = strips[strip];
-      if (TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), code.data(), static_cast<tmsize_t>(code.size())) < 0)
+      if (TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), code.data(), static_cast<tmsize_t>(code.size())) <
+          0)
         throw ETiffError("TIFFWriteRawStrip");
       last = Progress(static_cast<int>(std::min<std::size_t>(h, (strip + 1) * stripRows)), 0, last, h);
     }
@@ -858,8 +887,7 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
     } else {
       std::memcpy(row.data(), src, rowBytes);
     }
-    if (TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0) < 0)
-      throw ETiffError("TIFFWriteScanLine");
+    if (TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0) < 0) throw ETiffError("TIFFWriteScanLine");
     last = Progress(y + 1, 0, last, h);
   }
   if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");

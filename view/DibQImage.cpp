@@ -185,7 +185,9 @@ void QImageToDib(const QImage& image, TDibGraphic& dib) {
     case QImage::Format_Grayscale16:
       QImageToDib(image.convertToFormat(QImage::Format_Grayscale8), dib);
       break;
-    default: FromTrueColor(image, dib); break;
+    default:
+      FromTrueColor(image, dib);
+      break;
   }
   TakeResolution(image, dib);
 }

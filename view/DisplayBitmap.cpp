@@ -10,22 +10,19 @@
 
 namespace {
 
-int GreyOf(const TPaletteEntry& e) {
-  return (e.Red * 299 + e.Green * 587 + e.Blue * 114 + 500) / 1000;
-}
+int GreyOf(const TPaletteEntry& e) { return (e.Red * 299 + e.Green * 587 + e.Blue * 114 + 500) / 1000; }
 
 }  // namespace
 
-void BuildDisplayBitmap(const TDibGraphic& page, TDibGraphic& display, int width, int height,
-                        bool antiAlias, bool invert) {
+void BuildDisplayBitmap(const TDibGraphic& page, TDibGraphic& display, int width, int height, bool antiAlias,
+                        bool invert) {
   if (page.Empty()) {
     display.Clear();
     return;
   }
   width = std::max(1, width);
   height = std::max(1, height);
-  if (antiAlias && page.ImageFormat() == ifBlackWhite && width <= page.Width() &&
-      height <= page.Height()) {
+  if (antiAlias && page.ImageFormat() == ifBlackWhite && width <= page.Width() && height <= page.Height()) {
     // Smoothing produces the display size directly; the resize that would
     // follow is a copy of the same size and is left out.
     TAntiAliasTransform smooth;
@@ -77,8 +74,7 @@ QImage DisplayToQImage(const TDibGraphic& display) {
   }
   QImage img(w, h, QImage::Format_BGR888);
   if (display.ImageFormat() == ifTrueColor) {
-    for (int y = 0; y < h; ++y)
-      std::memcpy(img.scanLine(y), display.ScanLine(y), static_cast<std::size_t>(w) * 3);
+    for (int y = 0; y < h; ++y) std::memcpy(img.scanLine(y), display.ScanLine(y), static_cast<std::size_t>(w) * 3);
   } else {
     for (int y = 0; y < h; ++y) {
       uchar* out = img.scanLine(y);
@@ -92,7 +88,6 @@ QImage DisplayToQImage(const TDibGraphic& display) {
   }
   return img;
 }
-
 
 void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest) {
   const TRect c = IntersectRect(r, TRect{0, 0, source.Width(), source.Height()});

@@ -17,8 +17,8 @@
 //    true colour pages area-averaged);
 //  - invert turns the display into its negative afterwards.
 // An empty page leaves display empty.
-void BuildDisplayBitmap(const TDibGraphic& page, TDibGraphic& display, int width, int height,
-                        bool antiAlias, bool invert);
+void BuildDisplayBitmap(const TDibGraphic& page, TDibGraphic& display, int width, int height, bool antiAlias,
+                        bool invert);
 
 // A QImage copy of an 8-bit grey or true-colour display bitmap (other
 // formats go through their colours pixel by pixel).

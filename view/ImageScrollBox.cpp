@@ -15,13 +15,12 @@
 #include "image/Exif.h"
 #include "image/GraphicRegistry.h"
 #include "image/ImagingHooks.h"
-#include "image/Stream.h"
 #include "image/JpegGraphic.h"
+#include "image/Stream.h"
 #include "image/TiffGraphic.h"
 #include "view/DibQImage.h"
 #include "view/DisplayBitmap.h"
 #include "view/RubberbandMouseHandler.h"
-
 
 static void InitViewResourcesOnce() { Q_INIT_RESOURCE(ViewResources); }
 
@@ -68,8 +67,7 @@ namespace {
 constexpr int kAnnotationTag = 40000;
 
 bool SameFileName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
            return std::tolower(x) == std::tolower(y);
          });
 }
@@ -100,15 +98,12 @@ void CorrectJpegResolution(TDibGraphic& graphic, const std::string& fileName) {
   TExif exif;
   exif.ReadFromFile(fileName);
   if (!exif.ExifPresent) return;
-  if (exif.XResolution > 0 && graphic.XDotsPerInch() < exif.XResolution)
-    graphic.SetXDotsPerInch(exif.XResolution);
-  if (exif.YResolution > 0 && graphic.YDotsPerInch() < exif.YResolution)
-    graphic.SetYDotsPerInch(exif.YResolution);
+  if (exif.XResolution > 0 && graphic.XDotsPerInch() < exif.XResolution) graphic.SetXDotsPerInch(exif.XResolution);
+  if (exif.YResolution > 0 && graphic.YDotsPerInch() < exif.YResolution) graphic.SetYDotsPerInch(exif.YResolution);
 }
 
 // Reads a file no registered format handles through Qt's image readers.
-std::unique_ptr<TDibGraphic> LoadThroughQt(const std::string& fileName,
-                                           const TImageProgressEvent& progress) {
+std::unique_ptr<TDibGraphic> LoadThroughQt(const std::string& fileName, const TImageProgressEvent& progress) {
   auto graphic = std::make_unique<TDibGraphic>();
   if (progress) progress(graphic.get(), 0);
   QImageReader reader(QString::fromStdString(fileName));
@@ -167,8 +162,7 @@ TQuickSelectMouseHandler::TQuickSelectMouseHandler(TImageScrollBox* view) : TMou
   view->SetPageCursor(QCursor(Qt::ArrowCursor));
 }
 
-void TQuickSelectMouseHandler::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
-                                         int y) {
+void TQuickSelectMouseHandler::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
   TMouseHandler::MouseDown(button, shift, x, y);
   if (View()->Centered()) return;
   selecting_ = true;
@@ -176,16 +170,14 @@ void TQuickSelectMouseHandler::MouseDown(Qt::MouseButton button, Qt::KeyboardMod
   View()->viewport()->update();
 }
 
-void TQuickSelectMouseHandler::MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x,
-                                         int y) {
+void TQuickSelectMouseHandler::MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int y) {
   if (!selecting_ || !(buttons & Qt::LeftButton)) return;
   const TSize d = View()->DisplaySize();
   end_ = TPoint{ClampInt(x, 0, d.Width - 1), ClampInt(y, 0, d.Height - 1)};
   View()->viewport()->update();
 }
 
-void TQuickSelectMouseHandler::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
-                                       int y) {
+void TQuickSelectMouseHandler::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
   TMouseHandler::MouseUp(button, shift, x, y);
   if (!selecting_) return;
   selecting_ = false;
@@ -321,8 +313,7 @@ void TImageScrollBox::SaveToFile(const std::string& fileName) {
   const int frames = graphic_->FrameCount();
   if (frames > 1) {
     // The frame on show may have been changed since it was selected.
-    for (int k = 1; k <= frames; ++k)
-      writePage(k == graphic_->CurrentFrame() ? *graphic_ : graphic_->Frame(k), k == 1);
+    for (int k = 1; k <= frames; ++k) writePage(k == graphic_->CurrentFrame() ? *graphic_ : graphic_->Frame(k), k == 1);
   } else {
     writePage(*graphic_, true);
   }
@@ -543,12 +534,8 @@ int TImageScrollBox::HorzScrollPos() const { return horizontalScrollBar()->value
 int TImageScrollBox::VertScrollPos() const { return verticalScrollBar()->value(); }
 void TImageScrollBox::SetHorzScrollPos(int value) { horizontalScrollBar()->setValue(value); }
 void TImageScrollBox::SetVertScrollPos(int value) { verticalScrollBar()->setValue(value); }
-bool TImageScrollBox::HorzScrollBarShown() const {
-  return horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
-}
-bool TImageScrollBox::VertScrollBarShown() const {
-  return verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
-}
+bool TImageScrollBox::HorzScrollBarShown() const { return horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn; }
+bool TImageScrollBox::VertScrollBarShown() const { return verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn; }
 
 // --- display options ------------------------------------------------------------
 
@@ -601,8 +588,7 @@ void TImageScrollBox::SetShowOutline(bool value) {
 }
 
 void TImageScrollBox::SetOutlineMargins(int left, int top, int right, int bottom) {
-  if (left == outlineLeft_ && top == outlineTop_ && right == outlineRight_ && bottom == outlineBottom_)
-    return;
+  if (left == outlineLeft_ && top == outlineTop_ && right == outlineRight_ && bottom == outlineBottom_) return;
   outlineLeft_ = left;
   outlineTop_ = top;
   outlineRight_ = right;
@@ -617,9 +603,8 @@ void TImageScrollBox::SetOutlineColor(TColor32 value) {
 }
 
 TRect TImageScrollBox::OutlineDisplayRect() const {
-  return ::OutlineDisplayRect(outlineLeft_, outlineTop_, outlineRight_, outlineBottom_,
-                              graphic_->XPelsPerMeter(), graphic_->YPelsPerMeter(),
-                              TSize{graphic_->Width(), graphic_->Height()}, DisplaySize());
+  return ::OutlineDisplayRect(outlineLeft_, outlineTop_, outlineRight_, outlineBottom_, graphic_->XPelsPerMeter(),
+                              graphic_->YPelsPerMeter(), TSize{graphic_->Width(), graphic_->Height()}, DisplaySize());
 }
 
 void TImageScrollBox::SetOutlineMarginsFromMouse(int flags, int x, int y) {
@@ -709,8 +694,7 @@ void TImageScrollBox::FrameTimerTick() {
 
 void TImageScrollBox::SetMouseMode(TMouseMode mode) {
   if (mode == mouseMode_) return;
-  if (auto* annotations = dynamic_cast<TAnnotationMouseHandler*>(handler_))
-    annotationText_ = annotations->Text();
+  if (auto* annotations = dynamic_cast<TAnnotationMouseHandler*>(handler_)) annotationText_ = annotations->Text();
   switch (mode) {
     case mmPan:
       SetMouseHandler(std::make_unique<TDragMouseHandler>(this));
@@ -802,8 +786,8 @@ void TImageScrollBox::PaintOverlays(QPainter& painter, QPoint origin) const {
     const QColor c = ToQColor(outlineColor_);
     const TRect o = OutlineDisplayRect();
     frame(o, c);
-    for (const TPoint p : {TPoint{o.Left, o.Top}, TPoint{o.Right, o.Top}, TPoint{o.Left, o.Bottom},
-                           TPoint{o.Right, o.Bottom}})
+    for (const TPoint p :
+         {TPoint{o.Left, o.Top}, TPoint{o.Right, o.Top}, TPoint{o.Left, o.Bottom}, TPoint{o.Right, o.Bottom}})
       painter.fillRect(origin.x() + p.X - 2, origin.y() + p.Y - 2, 4, 4, c);
   }
 }
@@ -837,9 +821,9 @@ void TImageScrollBox::ScrollAction(int action) {
   auto* bar = qobject_cast<QScrollBar*>(sender());
   if (!bar || !bar->isSliderDown()) {
     QMetaObject::invokeMethod(
-        this, [this] {
-          if (scrolling_ && !horizontalScrollBar()->isSliderDown() && !verticalScrollBar()->isSliderDown())
-            EndScroll();
+        this,
+        [this] {
+          if (scrolling_ && !horizontalScrollBar()->isSliderDown() && !verticalScrollBar()->isSliderDown()) EndScroll();
         },
         Qt::QueuedConnection);
   }
@@ -892,8 +876,7 @@ void TImageScrollBox::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   if (VerticalRuler) VerticalRuler->SetMousePosition(RulerMillimetres(y, graphic_->YDotsPerInch(), zoom_));
-  if (HorizontalRuler)
-    HorizontalRuler->SetMousePosition(RulerMillimetres(x, graphic_->XDotsPerInch(), zoom_));
+  if (HorizontalRuler) HorizontalRuler->SetMousePosition(RulerMillimetres(x, graphic_->XDotsPerInch(), zoom_));
   if (handler_) handler_->MouseMove(event->buttons(), shift, x, y);
   if (OnImageMouseMove) OnImageMouseMove(this, shift, x, y);
 }

@@ -102,8 +102,7 @@ class TQuickSelectMouseHandler : public TMouseHandler {
 // this handler only keeps the page's annotation text and edits nothing.
 class TAnnotationMouseHandler : public TMouseHandler {
  public:
-  TAnnotationMouseHandler(TImageScrollBox* view, std::string text)
-      : TMouseHandler(view), text_(std::move(text)) {}
+  TAnnotationMouseHandler(TImageScrollBox* view, std::string text) : TMouseHandler(view), text_(std::move(text)) {}
   const std::string& Text() const { return text_; }
 
  private:
@@ -120,13 +119,7 @@ class TViewRuler {
   virtual void ViewUpdated(const TImageScrollBox& view) = 0;
 };
 
-enum TMouseMode : std::uint8_t {
-  mmPan = 0,
-  mmQuickSelect = 1,
-  mmRubberband = 2,
-  mmAnnotation = 3,
-  mmNone = 4
-};
+enum TMouseMode : std::uint8_t { mmPan = 0, mmQuickSelect = 1, mmRubberband = 2, mmAnnotation = 3, mmNone = 4 };
 
 // Result of a background read, kept with the name of the file it holds.
 struct TReadAheadSlot;
@@ -273,14 +266,11 @@ class TImageScrollBox : public QAbstractScrollArea {
   std::function<void(TDibGraphic* graphic)> OnRedraw;
   std::function<void(TDibGraphic* graphic)> OnNewGraphic;
   std::function<void(TImageScrollBox* sender, TDibGraphic* graphic, const TRect& r)> OnQuickSelect;
-  std::function<void(TImageScrollBox* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift,
-                     int x, int y)>
+  std::function<void(TImageScrollBox* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>
       OnImageMouseDown;
-  std::function<void(TImageScrollBox* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift,
-                     int x, int y)>
+  std::function<void(TImageScrollBox* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>
       OnImageMouseUp;
-  std::function<void(TImageScrollBox* sender, Qt::KeyboardModifiers shift, int x, int y)>
-      OnImageMouseMove;
+  std::function<void(TImageScrollBox* sender, Qt::KeyboardModifiers shift, int x, int y)> OnImageMouseMove;
   std::function<void(TImageScrollBox* sender)> OnImageDblClick;
   std::function<void(const TRect& r)> OnRubberbandChange;
   TImageProgressEvent OnReadWriteProgress;

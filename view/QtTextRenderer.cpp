@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
-
 #include <algorithm>
 
 namespace {

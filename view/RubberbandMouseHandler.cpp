@@ -125,8 +125,7 @@ void TRubberbandMouseHandler::StartBand(int x, int y) {
   bandPresent_ = true;
 }
 
-void TRubberbandMouseHandler::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
-                                        int y) {
+void TRubberbandMouseHandler::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
   if (!Active || View()->Centered()) return;
   // Other buttons leave the band alone: only the left button's release
   // finishes what a press starts.
@@ -472,8 +471,10 @@ void TRubberbandMouseHandler::Paint(QPainter& painter, QPoint origin) {
     painter.save();
     painter.setClipRect(page);
     painter.setPen(QPen(penColor_, 0, Qt::SolidLine));
-    painter.drawLine(origin.x(), origin.y() + crossHairPoint_.Y, origin.x() + d.Width - 1, origin.y() + crossHairPoint_.Y);
-    painter.drawLine(origin.x() + crossHairPoint_.X, origin.y(), origin.x() + crossHairPoint_.X, origin.y() + d.Height - 1);
+    painter.drawLine(origin.x(), origin.y() + crossHairPoint_.Y, origin.x() + d.Width - 1,
+                     origin.y() + crossHairPoint_.Y);
+    painter.drawLine(origin.x() + crossHairPoint_.X, origin.y(), origin.x() + crossHairPoint_.X,
+                     origin.y() + d.Height - 1);
     painter.restore();
   }
 
@@ -490,7 +491,7 @@ void TRubberbandMouseHandler::Paint(QPainter& painter, QPoint origin) {
       const QImage& shown = FloatingDisplayCopy(n.Width() + 1, n.Height() + 1);
       painter.save();
       painter.setClipRect(page);
-      painter.setCompositionMode(!TransparentPaste ? QPainter::CompositionMode_SourceOver
+      painter.setCompositionMode(!TransparentPaste  ? QPainter::CompositionMode_SourceOver
                                  : View()->Invert() ? QPainter::RasterOp_SourceOrDestination
                                                     : QPainter::RasterOp_SourceAndDestination);
       painter.drawImage(origin.x() + n.Left, origin.y() + n.Top, shown);
@@ -515,8 +516,10 @@ void TRubberbandMouseHandler::Paint(QPainter& painter, QPoint origin) {
     // Where the dragged outline edge(s) will go.
     const int flags = OutlineGrabFlags(grab_);
     painter.setPen(QPen(penColor_, 0, Qt::DotLine));
-    if (flags & (1 | 4)) painter.drawLine(origin.x() + dragPoint_.X, origin.y(), origin.x() + dragPoint_.X, origin.y() + d.Height - 1);
-    if (flags & (2 | 8)) painter.drawLine(origin.x(), origin.y() + dragPoint_.Y, origin.x() + d.Width - 1, origin.y() + dragPoint_.Y);
+    if (flags & (1 | 4))
+      painter.drawLine(origin.x() + dragPoint_.X, origin.y(), origin.x() + dragPoint_.X, origin.y() + d.Height - 1);
+    if (flags & (2 | 8))
+      painter.drawLine(origin.x(), origin.y() + dragPoint_.Y, origin.x() + d.Width - 1, origin.y() + dragPoint_.Y);
   }
 
   if (grab_ == gcFreeForm && !points_.empty()) {
@@ -524,7 +527,8 @@ void TRubberbandMouseHandler::Paint(QPainter& painter, QPoint origin) {
     for (std::size_t i = 0; i + 1 < points_.size(); ++i)
       painter.drawLine(origin.x() + points_[i].X, origin.y() + points_[i].Y, origin.x() + points_[i + 1].X,
                        origin.y() + points_[i + 1].Y);
-    for (const TPoint& p : points_) painter.fillRect(origin.x() + p.X - 1, origin.y() + p.Y - 1, 3, 3, QColor(255, 0, 0));
+    for (const TPoint& p : points_)
+      painter.fillRect(origin.x() + p.X - 1, origin.y() + p.Y - 1, 3, 3, QColor(255, 0, 0));
     const TPoint f = points_.front();
     // The closing square around the first point and the end box under it.
     painter.setPen(QPen(QColor(255, 0, 0), 0));

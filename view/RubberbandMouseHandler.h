@@ -35,11 +35,9 @@ class TRubberbandMouseHandler : public TMouseHandler {
  public:
   // Called before a floating image is stamped: the handler, the image and
   // the target rectangle in image pixels (right/bottom inclusive).
-  using TPasteEvent =
-      std::function<void(TRubberbandMouseHandler* sender, TDibGraphic* image, const TRect& target)>;
+  using TPasteEvent = std::function<void(TRubberbandMouseHandler* sender, TDibGraphic* image, const TRect& target)>;
   // Called when a free-form outline of at least 3 points is closed.
-  using TOutlineEvent =
-      std::function<void(TRubberbandMouseHandler* sender, TImageScrollBox* view, int pointCount)>;
+  using TOutlineEvent = std::function<void(TRubberbandMouseHandler* sender, TImageScrollBox* view, int pointCount)>;
 
   explicit TRubberbandMouseHandler(TImageScrollBox* view);
   ~TRubberbandMouseHandler() override;
@@ -127,7 +125,7 @@ class TRubberbandMouseHandler : public TMouseHandler {
   TPoint pressPoint_;
   bool justRemoved_ = false;
   bool moved_ = false;
-  TPoint dragPoint_{-1, -1};  // mouse while dragging the margin outline
+  TPoint dragPoint_{-1, -1};   // mouse while dragging the margin outline
   TPoint mousePoint_{-1, -1};  // end of the free-form rubber line
 
   QColor penColor_{0x80, 0x80, 0x80};

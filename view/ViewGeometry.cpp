@@ -68,10 +68,8 @@ int ScaleRound(int v, int to, int from) {
 }
 
 TRect ImageToDisplayRect(const TRect& r, TSize image, TSize display) {
-  return TRect{ScaleTrunc(r.Left, display.Width, image.Width),
-               ScaleTrunc(r.Top, display.Height, image.Height),
-               ScaleTrunc(r.Right, display.Width, image.Width),
-               ScaleTrunc(r.Bottom, display.Height, image.Height)};
+  return TRect{ScaleTrunc(r.Left, display.Width, image.Width), ScaleTrunc(r.Top, display.Height, image.Height),
+               ScaleTrunc(r.Right, display.Width, image.Width), ScaleTrunc(r.Bottom, display.Height, image.Height)};
 }
 
 namespace {
@@ -82,8 +80,8 @@ int MmToPelsRounded(int pelsPerMeter, int mm) {
 
 }  // namespace
 
-TRect OutlineDisplayRect(int leftMm, int topMm, int rightMm, int bottomMm, int xPelsPerMeter,
-                         int yPelsPerMeter, TSize image, TSize display) {
+TRect OutlineDisplayRect(int leftMm, int topMm, int rightMm, int bottomMm, int xPelsPerMeter, int yPelsPerMeter,
+                         TSize image, TSize display) {
   const TRect inImage{MmToPelsRounded(xPelsPerMeter, leftMm), MmToPelsRounded(yPelsPerMeter, topMm),
                       image.Width - MmToPelsRounded(xPelsPerMeter, rightMm),
                       image.Height - MmToPelsRounded(yPelsPerMeter, bottomMm)};
@@ -101,8 +99,7 @@ std::vector<int> GridPositions(int extent, int count) {
 
 int MarginFromPosition(int position, double imagePerDisplay, int pelsPerMeter) {
   if (pelsPerMeter <= 0) return 0;
-  return static_cast<int>(
-      std::lround(std::max(1, position) * 1000.0 * imagePerDisplay / pelsPerMeter));
+  return static_cast<int>(std::lround(std::max(1, position) * 1000.0 * imagePerDisplay / pelsPerMeter));
 }
 
 int RulerMillimetres(int pixels, int dpi, double zoom) {
@@ -116,8 +113,7 @@ int DisplayDeltaToImage(int delta, double zoom) {
 }
 
 TRect NormalizedBand(const TBandCorners& b) {
-  return TRect{std::min(b.X1, b.X2), std::min(b.Y1, b.Y2), std::max(b.X1, b.X2),
-               std::max(b.Y1, b.Y2)};
+  return TRect{std::min(b.X1, b.X2), std::min(b.Y1, b.Y2), std::max(b.X1, b.X2), std::max(b.Y1, b.Y2)};
 }
 
 TRect BandToImageRect(const TRect& band, TSize image, TSize display) {
@@ -133,10 +129,9 @@ TRect BandToImageRect(const TRect& band, TSize image, TSize display) {
 }
 
 TRect RegionToImageRect(const TRect& region, TSize image, TSize display) {
-  return TRect{ScaleRound(region.Left, image.Width, display.Width),
-               ScaleRound(region.Top, image.Height, display.Height),
-               ScaleRound(region.Right, image.Width, display.Width),
-               ScaleRound(region.Bottom, image.Height, display.Height)};
+  return TRect{
+      ScaleRound(region.Left, image.Width, display.Width), ScaleRound(region.Top, image.Height, display.Height),
+      ScaleRound(region.Right, image.Width, display.Width), ScaleRound(region.Bottom, image.Height, display.Height)};
 }
 
 int RescaleCoordinate(int v, int newSize, int oldSize) {
@@ -197,15 +192,24 @@ int OutlineHitTest(const TRect& o, int x, int y) {
 
 int OutlineGrabFlags(int code) {
   switch (code) {
-    case gcOutlineTop: return 2;
-    case gcOutlineBottom: return 8;
-    case gcOutlineLeft: return 1;
-    case gcOutlineRight: return 4;
-    case gcOutlineTopLeft: return 3;
-    case gcOutlineTopRight: return 6;
-    case gcOutlineBottomLeft: return 9;
-    case gcOutlineBottomRight: return 12;
-    default: return 0;
+    case gcOutlineTop:
+      return 2;
+    case gcOutlineBottom:
+      return 8;
+    case gcOutlineLeft:
+      return 1;
+    case gcOutlineRight:
+      return 4;
+    case gcOutlineTopLeft:
+      return 3;
+    case gcOutlineTopRight:
+      return 6;
+    case gcOutlineBottomLeft:
+      return 9;
+    case gcOutlineBottomRight:
+      return 12;
+    default:
+      return 0;
   }
 }
 

@@ -22,7 +22,7 @@ struct TZoomInput {
   double ZoomPercent = 100;  // used by zmPercent
   int ImageWidth = 0;
   int ImageHeight = 0;
-  int ClientWidth = 0;   // client area (for the fit-to-page modes: with both bars hidden)
+  int ClientWidth = 0;  // client area (for the fit-to-page modes: with both bars hidden)
   int ClientHeight = 0;
   int VScrollBarWidth = 0;   // extent of a vertical scroll bar
   int HScrollBarHeight = 0;  // extent of a horizontal scroll bar
@@ -36,9 +36,7 @@ struct TZoomInput {
 double ComputeZoom(const TZoomInput& in);
 
 // Whether the page is shown without scroll bars in this mode.
-inline bool ZoomModeHidesScrollBars(TZoomMode mode) {
-  return mode == zmFullPage || mode == zmFitToPage;
-}
+inline bool ZoomModeHidesScrollBars(TZoomMode mode) { return mode == zmFullPage || mode == zmFitToPage; }
 
 // Displayed size: max(1, trunc(size x zoom / 100)) per axis.
 TSize DisplaySize(int imageWidth, int imageHeight, double zoom);
@@ -63,8 +61,8 @@ TRect ImageToDisplayRect(const TRect& r, TSize image, TSize display);
 // Margin outline for margins in millimetres, in display pixels:
 // left = round(ppmX x left / 1000), right = W - round(ppmX x right / 1000),
 // likewise vertically, then each coordinate x display / image, truncated.
-TRect OutlineDisplayRect(int leftMm, int topMm, int rightMm, int bottomMm, int xPelsPerMeter,
-                         int yPelsPerMeter, TSize image, TSize display);
+TRect OutlineDisplayRect(int leftMm, int topMm, int rightMm, int bottomMm, int xPelsPerMeter, int yPelsPerMeter,
+                         TSize image, TSize display);
 
 // Positions of count evenly spaced grid lines over a display extent:
 // trunc(extent / (count + 1)) x i for i = 1..count.

@@ -31,8 +31,7 @@ void CountRow(const std::uint64_t* words, int wordCount, std::uint32_t* zeros, c
   for (int k = 0; k < count; ++k) {
     const int p = positions[k];
     const int w = p >> 6, r = p & 63;
-    const std::uint32_t partial =
-        r ? static_cast<std::uint32_t>(std::popcount(~words[w] & bitrows::TopMask(r))) : 0u;
+    const std::uint32_t partial = r ? static_cast<std::uint32_t>(std::popcount(~words[w] & bitrows::TopMask(r))) : 0u;
     inkBefore[k] = zeros[w] + partial;
   }
 }

@@ -76,8 +76,7 @@ inline void PutBits(std::uint64_t* words, int bit, int n, std::uint64_t v) {
 
 // Copies n pixels of a source row starting at srcBit into a word array at
 // dstBit (the array needs one spare word past the last pixel).
-inline void CopyBits(std::uint64_t* words, int dstBit, const std::uint8_t* src, int srcBit, int n,
-                     int srcRowBytes) {
+inline void CopyBits(std::uint64_t* words, int dstBit, const std::uint8_t* src, int srcBit, int n, int srcRowBytes) {
   while (n > 56) {
     PutBits(words, dstBit, 56, LoadBits(src, srcBit, srcRowBytes));
     dstBit += 56;

@@ -30,7 +30,8 @@ void TConvertToGrayTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic
   // Destination index of every grey, for palette destinations.
   std::uint8_t greyIndex[256] = {};
   if (Format != ifTrueColor)
-    for (int g = 0; g < 256; ++g) greyIndex[g] = static_cast<std::uint8_t>(destination.NearestPaletteIndex(RgbColor(g, g, g)));
+    for (int g = 0; g < 256; ++g)
+      greyIndex[g] = static_cast<std::uint8_t>(destination.NearestPaletteIndex(RgbColor(g, g, g)));
 
   std::vector<std::uint8_t> greys(static_cast<std::size_t>(w)), indices(static_cast<std::size_t>(w));
   for (int y = 0; y < h; ++y) {

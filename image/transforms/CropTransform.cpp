@@ -48,8 +48,12 @@ void TCropTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destina
           }
         }
         break;
-      case 8: std::memcpy(d, s + left, static_cast<std::size_t>(cw)); break;
-      default: std::memcpy(d, s + 3 * static_cast<std::ptrdiff_t>(left), static_cast<std::size_t>(cw) * 3); break;
+      case 8:
+        std::memcpy(d, s + left, static_cast<std::size_t>(cw));
+        break;
+      default:
+        std::memcpy(d, s + 3 * static_cast<std::ptrdiff_t>(left), static_cast<std::size_t>(cw) * 3);
+        break;
     }
     Progress(y, 0, ch);
   }

@@ -25,7 +25,8 @@ class TNearest {
 #if defined(__GNUC__)
   __attribute__((noinline))
 #endif
-  std::uint8_t Colour(int r, int g, int b) {
+  std::uint8_t
+  Colour(int r, int g, int b) {
     return static_cast<std::uint8_t>(target_.NearestPaletteIndex(RgbColor(r, g, b)));
   }
   TDibGraphic& target_;
@@ -89,8 +90,7 @@ void ToPaletteNearest(const TDibGraphic& src, TDibGraphic& dst, const std::funct
 // from the row above, the error for the right neighbour and the three
 // pieces for the row below travel in registers.
 template <int Channels>
-void DitherRows(const TDibGraphic& src, TDibGraphic& dst, TNearest& nearest,
-                const std::function<void(int)>& progress) {
+void DitherRows(const TDibGraphic& src, TDibGraphic& dst, TNearest& nearest, const std::function<void(int)>& progress) {
   const int w = src.Width();
   const pixelrows::TPaletteColours target(dst.Palette());
   const std::unique_ptr<pixelrows::TPaletteColours> colours =

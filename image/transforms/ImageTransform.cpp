@@ -9,8 +9,7 @@ void TImageTransform::Apply(TDibGraphic& image) {
 }
 
 void TImageTransform::ApplyOnDest(const TDibGraphic& /*source*/, TDibGraphic& /*destination*/) {
-  throw EImagingError(FormatMessage("Method %s not implemented for %s class", "\"ApplyOnDest\"",
-                                    ClassName()));
+  throw EImagingError(FormatMessage("Method %s not implemented for %s class", "\"ApplyOnDest\"", ClassName()));
 }
 
 bool TImageTransform::AppliedThroughTemporary(const TDibGraphic& source, TDibGraphic& destination) {

@@ -24,7 +24,9 @@ void TNegativeTransform::Apply(TDibGraphic& image) {
     switch (image.ImageFormat()) {
       case ifBlackWhite:
       case ifGray16:  // 15 - v is v with its four bits inverted
-      case ifGray256: InvertBytes(image.Bits(), image.ImageSize()); break;
+      case ifGray256:
+        InvertBytes(image.Bits(), image.ImageSize());
+        break;
       case ifTrueColor:
         for (int y = 0; y < image.Height(); ++y)
           InvertBytes(image.ScanLine(y), static_cast<std::size_t>(image.Width()) * 3);

@@ -29,8 +29,11 @@ void ReadIndexRow(const TDibGraphic& image, int y, std::uint8_t* indices) {
     case 4:
       for (int x = 0; x < w; ++x) indices[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
       break;
-    case 8: std::memcpy(indices, row, static_cast<std::size_t>(w)); break;
-    default: throw EImagingError("The image does not have a palette");
+    case 8:
+      std::memcpy(indices, row, static_cast<std::size_t>(w));
+      break;
+    default:
+      throw EImagingError("The image does not have a palette");
   }
 }
 
@@ -75,8 +78,11 @@ void WriteIndexRow(TDibGraphic& image, int y, const std::uint8_t* indices) {
         row[x >> 1] = static_cast<std::uint8_t>(((indices[x] & 0x0F) << 4) | (indices[x + 1] & 0x0F));
       if (w & 1) row[w >> 1] = static_cast<std::uint8_t>((indices[w - 1] & 0x0F) << 4);
       break;
-    case 8: std::memcpy(row, indices, static_cast<std::size_t>(w)); break;
-    default: throw EImagingError("The image does not have a palette");
+    case 8:
+      std::memcpy(row, indices, static_cast<std::size_t>(w));
+      break;
+    default:
+      throw EImagingError("The image does not have a palette");
   }
 }
 

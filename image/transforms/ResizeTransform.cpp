@@ -10,8 +10,8 @@ void TResizeTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& desti
   destination.SetYPelsPerMeter(source.YPelsPerMeter());
   const std::int64_t pixels = std::int64_t{source.Width()} * source.Height();
   TCanvas& canvas = destination.Canvas();
-  canvas.StretchMode = (pixels < 1025 || source.ImageFormat() != ifTrueColor) ? TStretchMode::smColorOnColor
-                                                                               : TStretchMode::smHalftone;
+  canvas.StretchMode =
+      (pixels < 1025 || source.ImageFormat() != ifTrueColor) ? TStretchMode::smColorOnColor : TStretchMode::smHalftone;
   canvas.CopyMode = TCopyMode::cmCopy;
   canvas.StretchDraw(Rect(0, 0, Width, Height), source);
   Progress(100, 0, 100);

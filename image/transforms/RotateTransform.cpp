@@ -51,7 +51,7 @@ struct TPlan {
   // A predicted run end whose fractional part lies at least this far from
   // an integer is exact without checking (see TRowMapper::Crossings).
   double SafeY = 1, SafeX = 1;
-  double Cx = 0, Cy = 0;  // source centre
+  double Cx = 0, Cy = 0;          // source centre
   std::vector<double> ColCos;     // (x - Hx) * cos
   std::vector<double> ColNegSin;  // -(x - Hx) * sin
   bool Runs = false;
@@ -126,9 +126,7 @@ TPlan MakePlan(int w, int h, double angle, bool keepSize) {
 class TRowMapper {
  public:
   explicit TRowMapper(const TPlan& plan)
-      : p_(plan),
-        boundY_(static_cast<std::size_t>(plan.DW) + 2),
-        boundX_(static_cast<std::size_t>(plan.DW) + 2) {}
+      : p_(plan), boundY_(static_cast<std::size_t>(plan.DW) + 2), boundX_(static_cast<std::size_t>(plan.DW) + 2) {}
 
   template <class Sink>
   __attribute__((always_inline)) void Map(int y, Sink& sink) {
@@ -226,8 +224,8 @@ class TRowMapper {
     int* boundX = boundX_.data();
     const double baseY = qc_ + p_.Cy;
     const double baseX = (qs_ + p_.Cx) - p_.Hx;
-    Crossings(boundY, countY, p_.Hx + (baseY - (sy0 + 0.5 * stepY)) * p_.InvSin, std::fabs(p_.InvSin),
-              p_.SafeY, [&](int k, int x) {
+    Crossings(boundY, countY, p_.Hx + (baseY - (sy0 + 0.5 * stepY)) * p_.InvSin, std::fabs(p_.InvSin), p_.SafeY,
+              [&](int k, int x) {
                 const int target = sy0 + (k + 1) * stepY;
                 return stepY < 0 ? SyAt(x) <= target : SyAt(x) >= target;
               });
@@ -494,9 +492,18 @@ enum class TQuarter { q90, q180, q270 };
 // Source pixel of destination (x, y) for a W x H source.
 inline void QuarterSource(TQuarter q, int w, int h, int x, int y, int& sx, int& sy) {
   switch (q) {
-    case TQuarter::q90: sx = y; sy = h - 1 - x; return;
-    case TQuarter::q270: sx = w - 1 - y; sy = x; return;
-    case TQuarter::q180: sx = w - 1 - x; sy = h - 1 - y; return;
+    case TQuarter::q90:
+      sx = y;
+      sy = h - 1 - x;
+      return;
+    case TQuarter::q270:
+      sx = w - 1 - y;
+      sy = x;
+      return;
+    case TQuarter::q180:
+      sx = w - 1 - x;
+      sy = h - 1 - y;
+      return;
   }
 }
 
@@ -556,10 +563,18 @@ void QuarterTurn(const TDibGraphic& src, TDibGraphic& dst, TQuarter q) {
   const bool across = q != TQuarter::q180;
   MakeLike(src, dst, across ? src.Height() : src.Width(), across ? src.Width() : src.Height(), across);
   switch (src.BitCount()) {
-    case 1: QuarterPixels<1>(src, dst, q); break;
-    case 4: QuarterPixels<4>(src, dst, q); break;
-    case 8: QuarterPixels<8>(src, dst, q); break;
-    default: QuarterPixels<24>(src, dst, q); break;
+    case 1:
+      QuarterPixels<1>(src, dst, q);
+      break;
+    case 4:
+      QuarterPixels<4>(src, dst, q);
+      break;
+    case 8:
+      QuarterPixels<8>(src, dst, q);
+      break;
+    default:
+      QuarterPixels<24>(src, dst, q);
+      break;
   }
 }
 
@@ -573,7 +588,7 @@ void BilevelQuarter(const TDibGraphic& src, TDibGraphic& dst, bool clockwise) {
   const int srcStride = src.BytesPerScanLine();
   const int dstStride = dst.BytesPerScanLine();
   std::uint64_t a[64];
-  for (int x0 = 0; x0 < h; x0 += 64) {  // destination column block
+  for (int x0 = 0; x0 < h; x0 += 64) {    // destination column block
     for (int c0 = 0; c0 < w; c0 += 64) {  // source column block
       for (int k = 0; k < 64; ++k) {
         const int sr = clockwise ? h - 1 - x0 - k : x0 + k;
@@ -603,8 +618,7 @@ void BilevelHalfTurn(const TDibGraphic& src, TDibGraphic& dst) {
     // Reversed, the row's last pixel lands at bit position `shift`.
     for (int k = 0; k < words; ++k) {
       const std::uint64_t r = bitrows::ReverseBits(in[static_cast<std::size_t>(words - 1 - k)]);
-      const std::uint64_t next =
-          k + 1 < words ? bitrows::ReverseBits(in[static_cast<std::size_t>(words - 2 - k)]) : 0;
+      const std::uint64_t next = k + 1 < words ? bitrows::ReverseBits(in[static_cast<std::size_t>(words - 2 - k)]) : 0;
       out[static_cast<std::size_t>(k)] = shift ? (r << shift) | (next >> (64 - shift)) : r;
     }
     bitrows::StoreRow(dst.ScanLine(y), dstStride, w, out.data());
@@ -628,11 +642,21 @@ void TRotateTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& desti
   if (!BeginApplyOnDest(source, destination)) return;
   if (!std::isfinite(Angle)) throw EImagingError("Invalid rotation angle");
   switch (WholeAngle(Angle)) {
-    case 0: destination.Assign(source); break;
-    case 90: Rotate90(source, destination); break;
-    case 180: Rotate180(source, destination); break;
-    case 270: Rotate270(source, destination); break;
-    default: RotateAny(source, destination); break;
+    case 0:
+      destination.Assign(source);
+      break;
+    case 90:
+      Rotate90(source, destination);
+      break;
+    case 180:
+      Rotate180(source, destination);
+      break;
+    case 270:
+      Rotate270(source, destination);
+      break;
+    default:
+      RotateAny(source, destination);
+      break;
   }
   Progress(100, 0, 100);
 }
@@ -654,8 +678,7 @@ void TRotateTransform::RotateAny(const TDibGraphic& source, TDibGraphic& destina
 }
 
 void TRotateTransform::RotateFree(const TDibGraphic& source, TDibGraphic& destination, bool keepSize) {
-  RotateFreeImpl(source, destination, keepSize, Angle, Color,
-                 [this](int row, int rows) { Progress(row, 0, rows); });
+  RotateFreeImpl(source, destination, keepSize, Angle, Color, [this](int row, int rows) { Progress(row, 0, rows); });
 }
 
 void TRotateTransform2::RotateAny(const TDibGraphic& source, TDibGraphic& destination) {

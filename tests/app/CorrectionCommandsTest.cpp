@@ -13,10 +13,10 @@
 #include "app/NumberField.h"
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"
-#include "correction/StrokeWeight.h"
 #include "correction/NoiseData.h"
-#include "correction/PagePlacement.h"
 #include "correction/NoiseRemoval.h"
+#include "correction/PagePlacement.h"
+#include "correction/StrokeWeight.h"
 #include "image/Canvas.h"
 #include "image/transforms/ConvertToGrayTransform.h"
 #include "image/transforms/RotateTransform.h"
@@ -546,8 +546,8 @@ TEST_F(CorrectionFixture, FixedAreasAddSelectWrapAndClear) {
 }
 
 TEST_F(CorrectionFixture, CommandsOnAnEmptyViewDoNothing) {
-  for (Qt::Key key : {Qt::Key_X, Qt::Key_Z, Qt::Key_F, Qt::Key_C, Qt::Key_V, Qt::Key_G, Qt::Key_T, Qt::Key_R,
-                      Qt::Key_1, Qt::Key_W, Qt::Key_B, Qt::Key_Return, Qt::Key_Slash, Qt::Key_Y, Qt::Key_4})
+  for (Qt::Key key : {Qt::Key_X, Qt::Key_Z, Qt::Key_F, Qt::Key_C, Qt::Key_V, Qt::Key_G, Qt::Key_T, Qt::Key_R, Qt::Key_1,
+                      Qt::Key_W, Qt::Key_B, Qt::Key_Return, Qt::Key_Slash, Qt::Key_Y, Qt::Key_4})
     Press(key);
   EXPECT_TRUE(Page().Empty());
   EXPECT_TRUE(window->UndoImage().Empty());

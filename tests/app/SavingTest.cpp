@@ -4,13 +4,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "WindowFixture.h"
 #include "app/AppMessage.h"
 #include "app/DocumentList.h"
 #include "app/F_ViewTrans.h"
 #include "app/Saving.h"
 #include "app/Utils.h"
 #include "app/WorkingList.h"
-#include "WindowFixture.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 #include "view/ImageScrollBox.h"
@@ -53,7 +53,7 @@ TEST_F(SavingFixture, WithoutASaveFolderTheSourceIsOverwrittenAndShown) {
   EXPECT_EQ(messages.value(0), QString::fromUtf8("저장폴더를 지정하지 않으면 원본파일에 덮어쓰기를 합니다."));
   TDibGraphic& page = window->SourceView()->Graphic();
   for (int x = 0; x < 50; ++x) page.SetPixelIndex(x, 10, 0);  // a mark to find again
-  window->Execute(TCommand::SaveLzw);  // choosing LZW saves at once
+  window->Execute(TCommand::SaveLzw);                         // choosing LZW saves at once
   auto saved = Page(a, 1);
   EXPECT_EQ(saved->Compression(), tcLZW);
   EXPECT_EQ(saved->GetPixelIndex(25, 10), 0);
@@ -137,14 +137,16 @@ struct TSmallFileSystem {
   bool mounted = false;
   TSmallFileSystem(const QString& where, const char* size) : path(where) {
     QDir().mkpath(path);
-    mounted = std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + path.toStdString() +
-                           "' 2>/dev/null").c_str()) == 0;
+    mounted =
+        std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + path.toStdString() + "' 2>/dev/null")
+                        .c_str()) == 0;
   }
   bool RemountReadOnly() {
     return std::system(("mount -o remount,ro '" + path.toStdString() + "' 2>/dev/null").c_str()) == 0;
   }
   ~TSmallFileSystem() {
-    if (mounted) [[maybe_unused]] int r = std::system(("umount '" + path.toStdString() + "' 2>/dev/null").c_str());
+    if (mounted) [[maybe_unused]]
+      int r = std::system(("umount '" + path.toStdString() + "' 2>/dev/null").c_str());
   }
 };
 

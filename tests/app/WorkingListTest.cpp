@@ -6,12 +6,12 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 
+#include "WindowFixture.h"
 #include "app/AppMessage.h"
 #include "app/DocumentList.h"
 #include "app/F_ViewTrans.h"
 #include "app/Utils.h"
 #include "app/WorkingList.h"
-#include "WindowFixture.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 #include "view/ImageScrollBox.h"
@@ -100,8 +100,8 @@ TEST_F(WorkingListFixture, ALoadErrorShowsBothNamesAndKeepsTheList) {
   messages.clear();
   work->Navigate(1);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0], QString::fromUtf8("파일 열기중 문제가 발생했습니다. 아래 파일을 확인하세요.") + "\n\n" + bad +
-                             "\n" + bad);
+  EXPECT_EQ(messages[0],
+            QString::fromUtf8("파일 열기중 문제가 발생했습니다. 아래 파일을 확인하세요.") + "\n\n" + bad + "\n" + bad);
   EXPECT_EQ(work->List()->Count(), 2);
   EXPECT_FALSE(TWorkingList::Busy());
 }

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-
 #include <thread>
 
 #include "QtTestApp.h"
@@ -22,8 +21,8 @@ TEST(HandOffList, RoundTripAndLayout) {
 
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), QByteArray("/scans/a b.tif\r\n") + QString("/scans/한글/c.pdf").toUtf8() +
-                             "\r\n\r\n/scans/\r\n2\r\n");
+  EXPECT_EQ(f.readAll(),
+            QByteArray("/scans/a b.tif\r\n") + QString("/scans/한글/c.pdf").toUtf8() + "\r\n\r\n/scans/\r\n2\r\n");
   f.close();
 
   const auto back = ReadHandOffList(path);

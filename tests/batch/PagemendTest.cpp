@@ -7,7 +7,6 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
-
 #include <memory>
 
 #include "QtTestApp.h"
@@ -17,8 +16,8 @@
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
-#include "correction/PagePlacement.h"
 #include "correction/NoiseRemoval.h"
+#include "correction/PagePlacement.h"
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
 #include "support/TestSupport.h"
@@ -141,10 +140,10 @@ TEST_F(PagemendTest, UsageAndHelp) {
   EXPECT_TRUE(help.Out.startsWith("Usage: pagemend"));
   EXPECT_TRUE(help.Out.contains("--shard K/N"));
 
-  for (const QStringList& bad : {QStringList{}, QStringList{"--steps", "deskew,polish", "x.tif"},
-                                 QStringList{"--set", "Nope=1", "x.tif"}, QStringList{"--set", "W=wide", "x.tif"},
-                                 QStringList{"-j", "0", "x.tif"}, QStringList{"--shard", "3/2", "x.tif"},
-                                 QStringList{"--frobnicate", "x.tif"}, QStringList{"--out"}}) {
+  for (const QStringList& bad :
+       {QStringList{}, QStringList{"--steps", "deskew,polish", "x.tif"}, QStringList{"--set", "Nope=1", "x.tif"},
+        QStringList{"--set", "W=wide", "x.tif"}, QStringList{"-j", "0", "x.tif"},
+        QStringList{"--shard", "3/2", "x.tif"}, QStringList{"--frobnicate", "x.tif"}, QStringList{"--out"}}) {
     const TRun run = Run(bad);
     EXPECT_EQ(run.Exit, 2) << bad.join(' ').toStdString();
     EXPECT_TRUE(run.Err.startsWith("pagemend: ")) << run.Err.toStdString();

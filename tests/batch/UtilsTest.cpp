@@ -210,8 +210,8 @@ TEST(FileTypes, ExtensionsAndFolderWalk) {
     Touch(root + "/" + n);
   QFile::link(root, root + "/sub/loop");  // a link cycle must not trap the walk
   const QStringList all = FindImageFiles(root);
-  EXPECT_EQ(all, (QStringList{root + "/a.tif", root + "/b.PDF", root + "/sub/.hidden.jpg",
-                              root + "/sub/deeper/d.tiff", root + "/sub/e.jpeg"}));
+  EXPECT_EQ(all, (QStringList{root + "/a.tif", root + "/b.PDF", root + "/sub/.hidden.jpg", root + "/sub/deeper/d.tiff",
+                              root + "/sub/e.jpeg"}));
   EXPECT_EQ(FindImageFiles(root, false).size(), 2);
 }
 

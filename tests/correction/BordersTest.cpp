@@ -1,9 +1,8 @@
-#include "correction/Borders.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "correction/Borders.h"
 #include "correction/NoiseData.h"
 #include "correction/RasterRows.h"
 #include "support/TestSupport.h"
@@ -50,8 +49,8 @@ TEST(Borders, EraseOutsideKeepsInsideAndSkipsDegenerateRects) {
     EXPECT_TRUE(SamePixels(image, page));
   }
   // Rectangles at odd bit positions, and ones reaching past the page.
-  for (TRect r : {TRect{3, 2, 70, 39}, TRect{9, 0, 17, 41}, TRect{-4, -9, 12, 13},
-                  TRect{60, 30, 500, 400}, TRect{100, 100, 200, 200}}) {
+  for (TRect r : {TRect{3, 2, 70, 39}, TRect{9, 0, 17, 41}, TRect{-4, -9, 12, 13}, TRect{60, 30, 500, 400},
+                  TRect{100, 100, 200, 200}}) {
     TDibGraphic image;
     image.Assign(page);
     EraseOutsideRect(image, r);

@@ -17,9 +17,9 @@ namespace {
 
 struct TRealPage {
   const char* File;
-  double Correction;   // rotation that levels the page (clockwise positive)
-  double Uncertainty;  // how well that correction is known
-  bool Vertical;       // text in columns: measured turned by 90 degrees
+  double Correction;                // rotation that levels the page (clockwise positive)
+  double Uncertainty;               // how well that correction is known
+  bool Vertical;                    // text in columns: measured turned by 90 degrees
   const char* Exception = nullptr;  // why the search may land further away
 };
 
@@ -57,8 +57,7 @@ const TRealPage kPages[] = {
 }  // namespace
 
 TEST(DeskewAccuracy, RealScansMatchPlainDefinitionAndKnownTilt) {
-  std::printf("%-52s %-18s %6s %9s %9s %7s\n", "page", "format", "true", "measured", "reference",
-              "step");
+  std::printf("%-52s %-18s %6s %9s %9s %7s\n", "page", "format", "true", "measured", "reference", "step");
   for (const TRealPage& p : kPages) {
     std::unique_ptr<TDibGraphic> page;
     if (std::string(p.File).ends_with(".jpg"))
@@ -70,14 +69,13 @@ TEST(DeskewAccuracy, RealScansMatchPlainDefinitionAndKnownTilt) {
     TDibGraphic scratch;
     TDeskewTransform t;
     // Pages of vertical writing are measured turned, as the command does.
-    const double measured = p.Vertical ? DetectRegionSkew(*page, &scratch, true)
-                                       : DetectSkewAngle(*page, &scratch);
+    const double measured = p.Vertical ? DetectRegionSkew(*page, &scratch, true) : DetectSkewAngle(*page, &scratch);
     // scratch now holds the bilevel page that was searched.
     const double reference = static_cast<float>(ReferenceSkewAngle(scratch));
     const double step =
         TDeskewTransform::ShiftToAngle(t.Plan(scratch.Width(), scratch.YDotsPerInch()).Step, scratch.Width());
-    std::printf("%-52s %-18s %6.2f %9.3f %9.3f %7.3f\n", p.File + 9, ImageFormatText(format),
-                p.Correction, measured, reference, step);
+    std::printf("%-52s %-18s %6.2f %9.3f %9.3f %7.3f\n", p.File + 9, ImageFormatText(format), p.Correction, measured,
+                reference, step);
     EXPECT_EQ(measured, reference) << p.File;
     if (p.Exception)
       std::printf("  (outside one step: %s)\n", p.Exception);

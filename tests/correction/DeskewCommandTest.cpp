@@ -14,8 +14,7 @@ namespace {
 
 // The part r of an image, pixel by pixel.
 void PlainCrop(const TDibGraphic& src, const TRect& r, TDibGraphic& out) {
-  out.NewImage(r.Width(), r.Height(), src.ImageFormat(), &src.Palette(), src.XDotsPerInch(),
-               src.YDotsPerInch());
+  out.NewImage(r.Width(), r.Height(), src.ImageFormat(), &src.Palette(), src.XDotsPerInch(), src.YDotsPerInch());
   for (int y = 0; y < r.Height(); ++y)
     for (int x = 0; x < r.Width(); ++x)
       if (src.ImageFormat() == ifTrueColor)
@@ -40,8 +39,7 @@ void PlainPaste(TDibGraphic& dst, const TDibGraphic& src, int x0, int y0) {
 // A copy of a bilevel page in another format: ink dark blue, paper light
 // yellow (nearest black and white respectively).
 void Recolour(const TDibGraphic& bilevel, TImageFormat format, TDibGraphic& out) {
-  out.NewImage(bilevel.Width(), bilevel.Height(), format, nullptr, bilevel.XDotsPerInch(),
-               bilevel.YDotsPerInch());
+  out.NewImage(bilevel.Width(), bilevel.Height(), format, nullptr, bilevel.XDotsPerInch(), bilevel.YDotsPerInch());
   const int ink = format == ifTrueColor ? 0 : out.NearestPaletteIndex(0x202060);
   const int paper = format == ifTrueColor ? 0 : out.NearestPaletteIndex(0xF0F0C0);
   for (int y = 0; y < bilevel.Height(); ++y)
@@ -303,8 +301,7 @@ TEST(DeskewRegions, SmallAndTallRegionsRotateOnlyThemselves) {
     const int w = before[i].Width(), h = before[i].Height();
     EXPECT_LE(regions[i].Left, before[i].Left);
     EXPECT_LE(regions[i].Top, before[i].Top);
-    boxes.push_back(Rect(regions[i].Left, regions[i].Top,
-                         before[i].Right + static_cast<int>(h * 0.0872 / 2) + 2,
+    boxes.push_back(Rect(regions[i].Left, regions[i].Top, before[i].Right + static_cast<int>(h * 0.0872 / 2) + 2,
                          before[i].Bottom + static_cast<int>(w * 0.0872 / 2) + 2));
   }
   for (int y = 0; y < page.Height(); ++y)

@@ -15,9 +15,7 @@ double RoundEven(double v) {
   return std::fmod(f, 2.0) == 0.0 ? f : f + 1;
 }
 
-int Bit(const TDibGraphic& img, int x, int y) {
-  return (img.ScanLine(y)[x / 8] >> (7 - x % 8)) & 1;
-}
+int Bit(const TDibGraphic& img, int x, int y) { return (img.ScanLine(y)[x / 8] >> (7 - x % 8)) & 1; }
 
 void ClearBit(TDibGraphic& img, int x, int y) {
   img.ScanLine(y)[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
@@ -46,8 +44,7 @@ std::vector<TSkewCandidateScore> ReferenceScores(const TDibGraphic& img, double 
   const int s = static_cast<int>(RoundEven(w * std::sin(a)));
   int step = s / static_cast<int>(RoundEven(maxAngle * 10));
   if (step == 0) step = 1;
-  const int band =
-      std::max(2, static_cast<int>(RoundEven(static_cast<std::uint16_t>(img.YDotsPerInch()) / 2.54 / 20)));
+  const int band = std::max(2, static_cast<int>(RoundEven(static_cast<std::uint16_t>(img.YDotsPerInch()) / 2.54 / 20)));
   const TPaletteEntry p0 = img.Palette()[0];
   const bool invert = p0.Red == 0 && p0.Green == 0 && p0.Blue == 0;
   for (int d = 0; d <= s; d += step) {
@@ -83,16 +80,14 @@ double ReferenceSkewAngle(const TDibGraphic& img, double maxAngle) {
   return std::atan(t / std::sqrt(1 - t * t)) * 180 / std::numbers::pi;
 }
 
-void MakeSkewedTextPage(TDibGraphic& page, int width, int height, double drift, int dpi,
-                        unsigned seed) {
+void MakeSkewedTextPage(TDibGraphic& page, int width, int height, double drift, int dpi, unsigned seed) {
   page.NewImage(width, height, ifBlackWhite, nullptr, dpi, dpi);
   std::memset(page.Bits(), 0xFF, page.ImageSize());
   std::mt19937 rng(seed);
   const int lineHeight = std::max(2, dpi / 100);  // thin strokes keep the optimum sharp
   const int pitch = std::max(lineHeight + 3, dpi / 6);
   const int margin = width / 12;
-  for (int top = pitch; top + lineHeight + static_cast<int>(std::abs(drift)) < height - pitch;
-       top += pitch) {
+  for (int top = pitch; top + lineHeight + static_cast<int>(std::abs(drift)) < height - pitch; top += pitch) {
     int x = margin;
     while (x < width - margin) {
       const int word = std::uniform_int_distribution<int>(dpi / 10, dpi / 2)(rng);
@@ -109,8 +104,7 @@ void MakeSkewedTextPage(TDibGraphic& page, int width, int height, double drift, 
   }
 }
 
-void MakeNoisePage(TDibGraphic& page, int width, int height, int blackPercent, int dpi,
-                   unsigned seed) {
+void MakeNoisePage(TDibGraphic& page, int width, int height, int blackPercent, int dpi, unsigned seed) {
   page.NewImage(width, height, ifBlackWhite, nullptr, dpi, dpi);
   std::mt19937 rng(seed);
   // Fill every byte, padding included, then set the pixels.

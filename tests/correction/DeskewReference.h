@@ -17,9 +17,7 @@ double ReferenceSkewAngle(const TDibGraphic& bilevel, double maxAngle = 5.0);
 
 // A white bilevel page with text-like lines of black "words" that drift by
 // `drift` rows over the page width (positive: dropping to the right).
-void MakeSkewedTextPage(TDibGraphic& page, int width, int height, double drift, int dpi = 300,
-                        unsigned seed = 1);
+void MakeSkewedTextPage(TDibGraphic& page, int width, int height, double drift, int dpi = 300, unsigned seed = 1);
 // A bilevel page of random pixels (about `blackPercent` % black); the row
 // padding bits are filled with garbage on purpose.
-void MakeNoisePage(TDibGraphic& page, int width, int height, int blackPercent, int dpi,
-                   unsigned seed);
+void MakeNoisePage(TDibGraphic& page, int width, int height, int blackPercent, int dpi, unsigned seed);

@@ -9,8 +9,8 @@
 
 namespace {
 
-void ExpectSameScores(const std::vector<TSkewCandidateScore>& got,
-                      const std::vector<TSkewCandidateScore>& want, const std::string& what) {
+void ExpectSameScores(const std::vector<TSkewCandidateScore>& got, const std::vector<TSkewCandidateScore>& want,
+                      const std::string& what) {
   ASSERT_EQ(got.size(), want.size()) << what;
   for (std::size_t i = 0; i < got.size(); ++i) {
     EXPECT_EQ(got[i].Shift, want[i].Shift) << what << " candidate " << i;
@@ -114,9 +114,9 @@ TEST(DeskewSearch, FastSearchEqualsPlainDefinition) {
   };
   // Widths around word and byte boundaries, tiny and odd sizes, low and
   // high resolutions; the padding bits hold garbage.
-  for (const Case& c : {Case{64, 300, 40, 300}, Case{65, 200, 10, 96}, Case{63, 111, 60, 600},
-                        Case{128, 70, 50, 72}, Case{7, 50, 50, 300}, Case{300, 500, 5, 200},
-                        Case{1001, 640, 3, 300}, Case{517, 33, 30, 300}, Case{2000, 130, 20, 300}}) {
+  for (const Case& c : {Case{64, 300, 40, 300}, Case{65, 200, 10, 96}, Case{63, 111, 60, 600}, Case{128, 70, 50, 72},
+                        Case{7, 50, 50, 300}, Case{300, 500, 5, 200}, Case{1001, 640, 3, 300}, Case{517, 33, 30, 300},
+                        Case{2000, 130, 20, 300}}) {
     MakeNoisePage(page, c.w, c.h, c.black, c.dpi, static_cast<unsigned>(c.w * 7 + c.h));
     const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h);
     ExpectSameScores(t.ScoreCandidates(page), ReferenceScores(page), what);

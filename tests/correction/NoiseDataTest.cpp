@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <random>
-#include <tiffio.h>
 
 #include "correction/NoiseData.h"
 #include "support/TestSupport.h"
@@ -102,12 +102,12 @@ TEST(NoiseData, EightConnectivityAndGaps) {
 
 TEST(NoiseData, ShapesThatForkAndMergeGiveOneBox) {
   const std::vector<std::vector<std::string>> shapes = {
-      {"#...#...#", "#...#...#", ".#.#.#.#.", "..#...#.."},                   // W
-      {"###.###", "#..#..#", "#..#..#", "#..#..#"},                            // m
-      {"####", "#...", "###.", "#...", "####"},                                // E
-      {"..#..", ".#.#.", "#...#"},                                              // inverted V
+      {"#...#...#", "#...#...#", ".#.#.#.#.", "..#...#.."},                           // W
+      {"###.###", "#..#..#", "#..#..#", "#..#..#"},                                   // m
+      {"####", "#...", "###.", "#...", "####"},                                       // E
+      {"..#..", ".#.#.", "#...#"},                                                    // inverted V
       {"#######", "#.....#", "#.###.#", "#.#.#.#", "#.#...#", "#.#####", "#......"},  // spiral
-      {"#.#.#.#", "#######"},                                                   // comb joined below
+      {"#.#.#.#", "#######"},                                                         // comb joined below
   };
   for (const auto& shape : shapes) {
     TDibGraphic page;
@@ -137,7 +137,7 @@ TEST(NoiseData, PaddingBitsAreNotInk) {
   TDibGraphic page;
   MakeWhitePage(page, 3, 2);
   std::fill(page.Bits(), page.Bits() + page.ImageSize(), 0x00);  // padding bits black
-  for (int y = 0; y < 2; ++y) page.ScanLine(y)[0] = 0xE0;       // the 3 pixels white
+  for (int y = 0; y < 2; ++y) page.ScanLine(y)[0] = 0xE0;        // the 3 pixels white
   EXPECT_TRUE(Boxes(page).empty());
 }
 

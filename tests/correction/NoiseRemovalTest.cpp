@@ -1,10 +1,9 @@
-#include "correction/NoiseRemoval.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "correction/Borders.h"
+#include "correction/NoiseRemoval.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 
@@ -48,8 +47,7 @@ std::vector<Box> ReferenceBoxes(const TDibGraphic& image) {
   return boxes;
 }
 
-void ReferenceRemoveSpecks(TDibGraphic& image, int maxW, int maxH, bool inside,
-                           const std::vector<TRect>& regions) {
+void ReferenceRemoveSpecks(TDibGraphic& image, int maxW, int maxH, bool inside, const std::vector<TRect>& regions) {
   for (const Box& b : ReferenceBoxes(image)) {
     if (b.Right - b.Left + 1 > maxW || b.Bottom - b.Top + 1 > maxH) continue;
     const TRect r{b.Left, b.Top, b.Right + 1, b.Bottom + 1};
@@ -107,8 +105,7 @@ TEST(SpeckRemoval, WholeBoundingBoxIsErasedWithOtherGroupsInIt) {
 }
 
 TEST(SpeckRemoval, RegionsProtectOrConfine) {
-  const std::vector<std::string> page = {"#.........", "..........", ".....#....", "..........",
-                                         "........##"};
+  const std::vector<std::string> page = {"#.........", "..........", ".....#....", "..........", "........##"};
   // Region around the middle speck; a second region that holds only the
   // left half of the bottom-right speck (it straddles the region's border).
   const std::vector<TRect> regions = {TRect{4, 1, 7, 4}, TRect{8, 3, 9, 5}};
@@ -116,15 +113,13 @@ TEST(SpeckRemoval, RegionsProtectOrConfine) {
   TDibGraphic outside, outsideExpected;
   MakePageFromText(outside, page);
   RemoveSpecks(outside, 2, 2, false, regions, 216);
-  MakePageFromText(outsideExpected, {"..........", "..........", ".....#....", "..........",
-                                     ".........."});
+  MakePageFromText(outsideExpected, {"..........", "..........", ".....#....", "..........", ".........."});
   EXPECT_TRUE(SamePixels(outside, outsideExpected));
 
   TDibGraphic inside, insideExpected;
   MakePageFromText(inside, page);
   RemoveSpecks(inside, 2, 2, true, regions, 216);
-  MakePageFromText(insideExpected, {"#.........", "..........", "..........", "..........",
-                                    "........##"});
+  MakePageFromText(insideExpected, {"#.........", "..........", "..........", "..........", "........##"});
   EXPECT_TRUE(SamePixels(inside, insideExpected));
 
   // An empty list is the same as no regions, whatever insideRegions says.
@@ -138,8 +133,7 @@ TEST(SpeckRemoval, RegionsProtectOrConfine) {
 
 TEST(SpeckRemoval, RandomPagesMatchPlainReference) {
   std::mt19937 rng(7);
-  const std::vector<TRect> regions = {TRect{5, 5, 40, 30}, TRect{-3, 20, 20, 80},
-                                      TRect{50, 0, 71, 15}};
+  const std::vector<TRect> regions = {TRect{5, 5, 40, 30}, TRect{-3, 20, 20, 80}, TRect{50, 0, 71, 15}};
   int page = 0;
   for (int w : {1, 7, 64, 71, 130}) {
     for (double density : {0.05, 0.2, 0.45}) {

@@ -1,10 +1,9 @@
-#include "correction/PagePlacement.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "correction/NoiseData.h"
+#include "correction/PagePlacement.h"
 #include "image/ImagingHooks.h"
 #include "support/TestSupport.h"
 
@@ -39,13 +38,25 @@ TRect ReferenceBounds(const TDibGraphic& image, int rowInk, int colInk, int thre
     return n >= colInk;
   };
   for (int y = 0; y < h; ++y)
-    if (rowCounts(y)) { r.Top = y; break; }
+    if (rowCounts(y)) {
+      r.Top = y;
+      break;
+    }
   for (int y = h - 1; y >= r.Top; --y)
-    if (rowCounts(y)) { r.Bottom = y; break; }
+    if (rowCounts(y)) {
+      r.Bottom = y;
+      break;
+    }
   for (int x = 0; x < w; ++x)
-    if (colCounts(x)) { r.Left = x; break; }
+    if (colCounts(x)) {
+      r.Left = x;
+      break;
+    }
   for (int x = w - 1; x >= r.Left; --x)
-    if (colCounts(x)) { r.Right = x; break; }
+    if (colCounts(x)) {
+      r.Right = x;
+      break;
+    }
   return r;
 }
 
@@ -252,7 +263,8 @@ TEST(PagePlacement, FitToPaperSizesAndCentring) {
   FitToPaper(doubled, &undo, 82, 60, true, true);
   ASSERT_EQ(doubled.Width(), 82);
   for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 82; ++x) ASSERT_EQ(doubled.GetPixelIndex(x, y), page.GetPixelIndex(x / 2, y / 2)) << x << "," << y;
+    for (int x = 0; x < 82; ++x)
+      ASSERT_EQ(doubled.GetPixelIndex(x, y), page.GetPixelIndex(x / 2, y / 2)) << x << "," << y;
   // No size: nothing happens.
   TDibGraphic keep;
   keep.Assign(page);

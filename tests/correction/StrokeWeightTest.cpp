@@ -1,10 +1,9 @@
-#include "correction/StrokeWeight.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "correction/Borders.h"
+#include "correction/StrokeWeight.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
 
@@ -14,16 +13,14 @@ const std::vector<TRect> kNoRegions;
 
 // The plain definition: three row buffers of palette indices; darken writes
 // only to the page, lighten also updates the current-row buffer.
-void ReferenceStrokes(TDibGraphic& image, bool darken, int level, const std::vector<TRect>& regions,
-                      bool inside) {
+void ReferenceStrokes(TDibGraphic& image, bool darken, int level, const std::vector<TRect>& regions, bool inside) {
   const int w = image.Width(), h = image.Height();
   std::vector<TRect> rects;
   if (regions.empty() || !inside)
     rects.push_back(TRect{0, 0, w, h});
   else
     for (const TRect& r : regions)
-      rects.push_back(TRect{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, w),
-                            std::min(r.Bottom, h)});
+      rects.push_back(TRect{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, w), std::min(r.Bottom, h)});
   const bool skip = !regions.empty() && !inside;
   for (const TRect& rc : rects) {
     if (rc.Right - rc.Left < 3 || rc.Bottom - rc.Top < 3) continue;
@@ -42,8 +39,8 @@ void ReferenceStrokes(TDibGraphic& image, bool darken, int level, const std::vec
           if (in) continue;
         }
         auto at = [&](const std::vector<int>& b, int i) { return b[static_cast<std::size_t>(i)]; };
-        const int sum = at(prev, x - 1) + at(prev, x) + at(prev, x + 1) + at(cur, x - 1) +
-                        at(cur, x + 1) + at(next, x - 1) + at(next, x) + at(next, x + 1);
+        const int sum = at(prev, x - 1) + at(prev, x) + at(prev, x + 1) + at(cur, x - 1) + at(cur, x + 1) +
+                        at(next, x - 1) + at(next, x) + at(next, x + 1);
         if (darken) {
           if (at(cur, x) == 1 && sum <= level) image.SetPixelIndex(x, y, 0);
         } else if (at(cur, x) == 0 && sum == 0) {
@@ -61,8 +58,8 @@ void ReferenceStrokes(TDibGraphic& image, bool darken, int level, const std::vec
 
 TEST(StrokeWeight, FastPathsMatchPlainReference) {
   std::mt19937 rng(11);
-  const std::vector<TRect> regions = {TRect{3, 2, 70, 20}, TRect{60, 10, 140, 44},
-                                      TRect{-5, 30, 9, 60}, TRect{20, 25, 22, 40}};
+  const std::vector<TRect> regions = {TRect{3, 2, 70, 20}, TRect{60, 10, 140, 44}, TRect{-5, 30, 9, 60},
+                                      TRect{20, 25, 22, 40}};
   for (int w : {3, 5, 63, 64, 65, 129, 200}) {
     for (double density : {0.3, 0.7, 0.95}) {
       for (int regionCase = 0; regionCase < 3; ++regionCase) {
@@ -77,16 +74,14 @@ TEST(StrokeWeight, FastPathsMatchPlainReference) {
           DarkenStrokes(fast, level, r, inside);
           ReferenceStrokes(slow, true, level, r, inside);
           ASSERT_TRUE(SamePixels(fast, slow))
-              << "darken w=" << w << " density=" << density << " regions=" << regionCase
-              << " level=" << level;
+              << "darken w=" << w << " density=" << density << " regions=" << regionCase << " level=" << level;
         }
         TDibGraphic fast, slow;
         fast.Assign(page);
         slow.Assign(page);
         LightenStrokes(fast, r, inside);
         ReferenceStrokes(slow, false, 0, r, inside);
-        ASSERT_TRUE(SamePixels(fast, slow))
-            << "lighten w=" << w << " density=" << density << " regions=" << regionCase;
+        ASSERT_TRUE(SamePixels(fast, slow)) << "lighten w=" << w << " density=" << density << " regions=" << regionCase;
       }
     }
   }
@@ -125,7 +120,8 @@ TEST(StrokeWeight, LightenLeavesRegularLatticeAndKeepsFrame) {
                                              "#########", "#.#.#.#.#", "#########", "#########"};
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 9; ++x)
-      EXPECT_EQ(image.GetPixelIndex(x, y), expected[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == '#' ? 0 : 1)
+      EXPECT_EQ(image.GetPixelIndex(x, y),
+                expected[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] == '#' ? 0 : 1)
           << x << "," << y;
 }
 

@@ -42,8 +42,6 @@ void RefFillRect(TDibGraphic& g, const TRect& r, TColor32 brush, TCopyMode mode)
       if (r.Contains(x, y)) PutCombined(g, x, y, v, mode);
 }
 
-
-
 void RefStretch(TDibGraphic& dest, const TRect& dr, const TDibGraphic& src, const TRect& sr, TStretchMode mode,
                 TCopyMode copyMode) {
   const std::int64_t dw = dr.Width(), dh = dr.Height(), sw = sr.Width(), sh = sr.Height();
@@ -60,7 +58,8 @@ void RefStretch(TDibGraphic& dest, const TRect& dr, const TDibGraphic& src, cons
         if (src.ImageFormat() == dest.ImageFormat() && src.ImageFormat() != ifTrueColor &&
             src.Palette() == dest.Palette()) {
           // Same palette: the index itself, even where the palette repeats a colour.
-          PutCombined(dest, x, y, static_cast<std::uint32_t>(src.GetPixelIndex(static_cast<int>(sx), static_cast<int>(sy))),
+          PutCombined(dest, x, y,
+                      static_cast<std::uint32_t>(src.GetPixelIndex(static_cast<int>(sx), static_cast<int>(sy))),
                       copyMode);
           continue;
         }
@@ -135,10 +134,14 @@ struct TFormatCase {
 std::vector<TFormatCase> AllFormats() {
   TPalette inverted{{255, 255, 255, 0}, {0, 0, 0, 0}};
   TPalette redGreen{{200, 0, 0, 0}, {0, 200, 0, 0}};
-  return {{ifBlackWhite, "bw", {}},        {ifBlackWhite, "bw-inverted", inverted},
-          {ifBlackWhite, "bw-redgreen", redGreen}, {ifGray16, "gray16", {}},
-          {ifGray256, "gray256", {}},       {ifColor16, "color16", {}},
-          {ifColor256, "color256", {}},     {ifTrueColor, "true", {}}};
+  return {{ifBlackWhite, "bw", {}},
+          {ifBlackWhite, "bw-inverted", inverted},
+          {ifBlackWhite, "bw-redgreen", redGreen},
+          {ifGray16, "gray16", {}},
+          {ifGray256, "gray256", {}},
+          {ifColor16, "color16", {}},
+          {ifColor256, "color256", {}},
+          {ifTrueColor, "true", {}}};
 }
 
 // Random pixels; 1-bit images mostly white so that thin features exist.
@@ -274,9 +277,8 @@ TEST(Canvas, DrawIsAnUnscaledClippedCopyWithFormatConversion) {
             g.Canvas().Draw(at.X, at.Y, src);
             RefStretch(expected, Rect(at.X, at.Y, at.X + 13, at.Y + 5), src, Rect(0, 0, 13, 5),
                        TStretchMode::smColorOnColor, cm);
-            ASSERT_EQ(FirstDifference(g, expected), "")
-                << sf.Name << " onto " << df.Name << " width " << width << " at " << at.X << "," << at.Y << " "
-                << CopyName(cm);
+            ASSERT_EQ(FirstDifference(g, expected), "") << sf.Name << " onto " << df.Name << " width " << width
+                                                        << " at " << at.X << "," << at.Y << " " << CopyName(cm);
           }
 }
 
@@ -343,11 +345,11 @@ TEST(Canvas, DrawingAnImageOntoItselfReadsTheOriginal) {
 
 TEST(Canvas, PolygonFillMatchesEvenOddReference) {
   const std::vector<std::vector<TPoint>> shapes = {
-      {{2, 1}, {30, 5}, {10, 19}},                                    // triangle
-      {{16, 0}, {21, 20}, {3, 7}, {29, 7}, {11, 20}},                 // pentagram: centre stays empty
-      {{-10, -5}, {45, 3}, {20, 40}},                                 // clipped on every side
-      {{5, 5}, {5, 5}, {12, 5}, {12, 15}, {5, 15}},                   // repeated vertex, axis-aligned
-      {{0, 0}, {33, 21}, {33, 0}, {0, 21}},                           // bow tie
+      {{2, 1}, {30, 5}, {10, 19}},                     // triangle
+      {{16, 0}, {21, 20}, {3, 7}, {29, 7}, {11, 20}},  // pentagram: centre stays empty
+      {{-10, -5}, {45, 3}, {20, 40}},                  // clipped on every side
+      {{5, 5}, {5, 5}, {12, 5}, {12, 15}, {5, 15}},    // repeated vertex, axis-aligned
+      {{0, 0}, {33, 21}, {33, 0}, {0, 21}},            // bow tie
   };
   for (const TFormatCase& f : AllFormats())
     for (const auto& shape : shapes) {

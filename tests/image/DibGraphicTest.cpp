@@ -55,10 +55,10 @@ TEST(DibGraphic, NewImageIsZeroFilledWithDefaultPalettes) {
   ASSERT_EQ(vga.size(), 256u);
   const int greys[16] = {0, 20, 32, 44, 56, 69, 81, 97, 113, 130, 146, 162, 182, 203, 227, 255};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(vga[16 + i].Red, greys[i]) << i;
-  EXPECT_EQ(vga[32], (TPaletteEntry{0, 0, 255, 0}));    // blue
-  EXPECT_EQ(vga[40], (TPaletteEntry{255, 0, 0, 0}));    // red
-  EXPECT_EQ(vga[33], (TPaletteEntry{65, 0, 255, 0}));   // 16 widened
-  EXPECT_EQ(vga[104], (TPaletteEntry{0, 0, 113, 0}));   // dark blue (28)
+  EXPECT_EQ(vga[32], (TPaletteEntry{0, 0, 255, 0}));   // blue
+  EXPECT_EQ(vga[40], (TPaletteEntry{255, 0, 0, 0}));   // red
+  EXPECT_EQ(vga[33], (TPaletteEntry{65, 0, 255, 0}));  // 16 widened
+  EXPECT_EQ(vga[104], (TPaletteEntry{0, 0, 113, 0}));  // dark blue (28)
   EXPECT_EQ(vga[248], (TPaletteEntry{0, 0, 0, 0}));
   EXPECT_TRUE(DefaultPalette(ifTrueColor).empty());
 }

@@ -30,8 +30,10 @@ class ExifBuilder {
                 : std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8)};
   }
   std::vector<std::uint8_t> U32(std::uint32_t v) const {
-    return big_ ? std::vector<std::uint8_t>{std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)}
-                : std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+    return big_ ? std::vector<std::uint8_t>{std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8),
+                                            std::uint8_t(v)}
+                : std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16),
+                                            std::uint8_t(v >> 24)};
   }
   Field Short(std::uint16_t tag, std::uint32_t v) const { return {tag, 3, 1, U16(v)}; }
   Field Ascii(std::uint16_t tag, const std::string& s) const {
@@ -47,9 +49,10 @@ class ExifBuilder {
   }
 
   // entryCountOverride: the count written in front of the main directory.
-  std::vector<std::uint8_t> Build(const std::vector<Field>& main, const std::vector<Field>& exif, bool jfifFirst = false,
-                                  int entryCountOverride = -1) const {
-    std::vector<std::uint8_t> tiff = big_ ? std::vector<std::uint8_t>{'M', 'M', 0, 42} : std::vector<std::uint8_t>{'I', 'I', 42, 0};
+  std::vector<std::uint8_t> Build(const std::vector<Field>& main, const std::vector<Field>& exif,
+                                  bool jfifFirst = false, int entryCountOverride = -1) const {
+    std::vector<std::uint8_t> tiff =
+        big_ ? std::vector<std::uint8_t>{'M', 'M', 0, 42} : std::vector<std::uint8_t>{'I', 'I', 42, 0};
     append(tiff, U32(8));
     std::vector<Field> mainFields = main;
     const std::size_t mainSize = 2 + 12 * (mainFields.size() + (exif.empty() ? 0 : 1)) + 4;
@@ -59,7 +62,8 @@ class ExifBuilder {
     std::size_t dataOffset = exifOffset + exifSize;
     std::vector<std::uint8_t> data;
     auto writeDirectory = [&](const std::vector<Field>& fields, int countOverride) {
-      append(tiff, U16(countOverride >= 0 ? static_cast<std::uint32_t>(countOverride) : static_cast<std::uint32_t>(fields.size())));
+      append(tiff, U16(countOverride >= 0 ? static_cast<std::uint32_t>(countOverride)
+                                          : static_cast<std::uint32_t>(fields.size())));
       for (const Field& f : fields) {
         append(tiff, U16(f.Tag));
         append(tiff, U16(f.Type));

@@ -191,7 +191,9 @@ struct GuardedRows {
   int Width, Rows, Step;
   std::vector<std::uint8_t> Buffer;
   GuardedRows(int width, int rows)
-      : Width(width), Rows(rows), Step(RowBytes(width) + kGuard),
+      : Width(width),
+        Rows(rows),
+        Step(RowBytes(width) + kGuard),
         Buffer(static_cast<std::size_t>(Step) * rows + 2 * kGuard, 0xC3) {}
   std::uint8_t* First() { return Buffer.data() + kGuard; }
   bool GuardsIntact() const {
@@ -338,14 +340,14 @@ TEST(Group4Decoder, RefusesCodesItDoesNotDecode) {
   };
   // Sanity: V0 on an all-white reference line ends an all-white row.
   EXPECT_TRUE(decode("1", 8));
-  EXPECT_TRUE(decode("001 0111 10 1", 8));  // H: white 2, black 3, then V0 to the end
-  EXPECT_FALSE(decode("0000001 111", 8));   // uncompressed-mode extension
+  EXPECT_TRUE(decode("001 0111 10 1", 8));    // H: white 2, black 3, then V0 to the end
+  EXPECT_FALSE(decode("0000001 111", 8));     // uncompressed-mode extension
   EXPECT_FALSE(decode("000000000001 1", 8));  // EOL where a row should start
-  EXPECT_FALSE(decode("1 1", 8, 3));         // data ends before the last row
-  EXPECT_FALSE(decode("001 1011 11", 3));    // H: white 4 on a row of 3
-  EXPECT_FALSE(decode("011", 8));            // VR1 past the row end
-  EXPECT_FALSE(decode("0001", 8));           // pass with b2 at the row end
-  EXPECT_FALSE(decode("010", 8, 1));         // VL1 from b1 at 0: before the row start
+  EXPECT_FALSE(decode("1 1", 8, 3));          // data ends before the last row
+  EXPECT_FALSE(decode("001 1011 11", 3));     // H: white 4 on a row of 3
+  EXPECT_FALSE(decode("011", 8));             // VR1 past the row end
+  EXPECT_FALSE(decode("0001", 8));            // pass with b2 at the row end
+  EXPECT_FALSE(decode("010", 8, 1));          // VL1 from b1 at 0: before the row start
   EXPECT_FALSE(DecodeGroup4(nullptr, 0, 8, 1, &row, 1, true));
   EXPECT_FALSE(DecodeGroup4(&row, 1, 0, 1, &row, 1, true));
   EXPECT_TRUE(DecodeGroup4(nullptr, 0, 8, 0, nullptr, 1, true));
@@ -365,12 +367,15 @@ TEST(Group4Decoder, SurvivesTruncatedFlippedAndRandomData) {
     return target.GuardsIntact();
   };
   // Truncated strips fail: the data ends before the last row.
-  for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{17}, page.Data.size() / 3, page.Data.size() - 5}) {
+  for (std::size_t length :
+       {std::size_t{0}, std::size_t{1}, std::size_t{17}, page.Data.size() / 3, page.Data.size() - 5}) {
     const std::vector<std::uint8_t> cut(page.Data.begin(), page.Data.begin() + static_cast<std::ptrdiff_t>(length));
     EXPECT_FALSE(DecodeGroup4(cut.data(), cut.size(), page.Width, page.Rows, out.First(), 0, true)) << length;
   }
   for (int trial = 0; trial < 200; ++trial) {
-    std::vector<std::uint8_t> data(page.Data.begin(), page.Data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(page.Data.size(), 20000)));
+    std::vector<std::uint8_t> data(
+        page.Data.begin(),
+        page.Data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(page.Data.size(), 20000)));
     for (int flips = 1 + static_cast<int>(rng() % 4); flips > 0; --flips)
       data[rng() % data.size()] ^= static_cast<std::uint8_t>(1 + rng() % 255);
     ASSERT_TRUE(run(data, page.Width, rows)) << "flipped bytes, trial " << trial;
@@ -378,6 +383,7 @@ TEST(Group4Decoder, SurvivesTruncatedFlippedAndRandomData) {
   for (int trial = 0; trial < 300; ++trial) {
     std::vector<std::uint8_t> data(rng() % 400);
     for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 4 ? rng() : 0x80);  // V0 codes keep it going
-    ASSERT_TRUE(run(data, 1 + static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 40))) << "random, trial " << trial;
+    ASSERT_TRUE(run(data, 1 + static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 40)))
+        << "random, trial " << trial;
   }
 }

@@ -20,9 +20,12 @@ struct TPage {
   int Height = 0;
   std::vector<std::uint8_t> Rows;
 
-  TPage(int width, int height) : Width(width), Height(height), Rows(static_cast<std::size_t>(RowBytes(width)) * height) {}
+  TPage(int width, int height)
+      : Width(width), Height(height), Rows(static_cast<std::size_t>(RowBytes(width)) * height) {}
   std::uint8_t* Row(int y) { return Rows.data() + static_cast<std::size_t>(y) * RowBytes(Width); }
-  bool Black(int x, int y) const { return (Rows[static_cast<std::size_t>(y) * RowBytes(Width) + x / 8] >> (7 - x % 8)) & 1; }
+  bool Black(int x, int y) const {
+    return (Rows[static_cast<std::size_t>(y) * RowBytes(Width) + x / 8] >> (7 - x % 8)) & 1;
+  }
   void SetBlack(int x, int y) { Row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8)); }
 };
 
@@ -105,9 +108,9 @@ TEST(Group4Encoder, PatternsAtTheEdgesAndWhiteIsOneInput) {
   TPage page(67, 30);
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 67; ++x)
-      if ((y < 10 && (x + y) % 2 == 0)                      // checkerboard
-          || (y >= 10 && y < 20 && (x == 0 || x == 66))     // edge pixels
-          || (y >= 20 && x >= y - 20 && x < y - 10))         // a diagonal bar
+      if ((y < 10 && (x + y) % 2 == 0)                   // checkerboard
+          || (y >= 10 && y < 20 && (x == 0 || x == 66))  // edge pixels
+          || (y >= 20 && x >= y - 20 && x < y - 10))     // a diagonal bar
         page.SetBlack(x, y);
   // White-is-one input (the bilevel image's own sense) codes the same.
   EXPECT_EQ(Encode(page, true), Encode(page, false));

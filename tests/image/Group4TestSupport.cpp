@@ -21,7 +21,8 @@ std::vector<std::uint8_t> RawBytes(TIFF* tif, std::uint32_t index, bool tiled) {
   const auto size = static_cast<tmsize_t>(TIFFGetStrileByteCount(tif, index));
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(std::max<tmsize_t>(size, 0)));
   if (size > 0) {
-    const tmsize_t got = tiled ? TIFFReadRawTile(tif, index, raw.data(), size) : TIFFReadRawStrip(tif, index, raw.data(), size);
+    const tmsize_t got =
+        tiled ? TIFFReadRawTile(tif, index, raw.data(), size) : TIFFReadRawStrip(tif, index, raw.data(), size);
     raw.resize(static_cast<std::size_t>(std::max<tmsize_t>(got, 0)));
   }
   std::uint16_t fillOrder = FILLORDER_MSB2LSB;

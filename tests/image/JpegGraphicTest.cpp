@@ -331,7 +331,8 @@ TEST(JpegGraphic, DamagedDataNeverCrashesAndNeverPrints) {
     TMemoryStream notJpeg(std::vector<std::uint8_t>(100, 0x42));
     EXPECT_THROW(g.LoadFromStream(notJpeg), EJpegError);
     // Cut short inside the image data: libjpeg finishes with grey and warns.
-    TMemoryStream cut(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)));
+    TMemoryStream cut(
+        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)));
     g.LoadFromStream(cut);
     EXPECT_EQ(g.Width(), 844);
     EXPECT_GT(g.LastWarningCount(), 0);

@@ -31,8 +31,8 @@ void DrawColour(TDibGraphic& page, int width, int height, TImageFormat format, i
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const int v = (x * 255) / std::max(1, width - 1);
-      page.SetPixel(x, y, format == ifTrueColor ? RgbColor(v, 255 - v, (y * 255) / std::max(1, height - 1))
-                                                : RgbColor(v, v, v));
+      page.SetPixel(
+          x, y, format == ifTrueColor ? RgbColor(v, 255 - v, (y * 255) / std::max(1, height - 1)) : RgbColor(v, v, v));
     }
 }
 
@@ -180,7 +180,8 @@ TEST(PdfGraphic, OurOneBitPagesRenderExactlyInPoppler) {
   page.SaveToFile(path);
   EXPECT_EQ(pdftest::Run("qpdf --check '" + path + "' > /dev/null 2>&1"), 0);
   ASSERT_EQ(pdftest::Run("pdfimages -list '" + path + "' > '" + dir + "/list.txt' 2>&1"), 0);
-  EXPECT_TRUE(std::regex_search(pdftest::ReadText(dir + "/list.txt"), std::regex("image +190 +130 +gray +1 +1 +ccitt")));
+  EXPECT_TRUE(
+      std::regex_search(pdftest::ReadText(dir + "/list.txt"), std::regex("image +190 +130 +gray +1 +1 +ccitt")));
   ASSERT_EQ(pdftest::Run("pdftoppm -gray -r 288 '" + path + "' '" + dir + "/r'"), 0);
   EXPECT_EQ(pdftest::PgmDifferences(pdftest::ReadNetpbm(dir + "/r-1.pgm"), page), 0);
 }
@@ -280,7 +281,8 @@ TEST(PdfGraphic, FramesAndPageSequences) {
     back.LoadAllFrames = true;
     back.LoadFromFile(dir + name);
     ASSERT_EQ(back.FrameCount(), 3) << name;
-    for (int k = 1; k <= 3; ++k) EXPECT_TRUE(SamePixels(back.Frame(k), *pages[static_cast<std::size_t>(k - 1)])) << name;
+    for (int k = 1; k <= 3; ++k)
+      EXPECT_TRUE(SamePixels(back.Frame(k), *pages[static_cast<std::size_t>(k - 1)])) << name;
   }
   // The same bytes either way.
   std::string a = pdftest::ReadText(dir + "/frames.pdf"), b = pdftest::ReadText(dir + "/pages.pdf");
@@ -340,12 +342,12 @@ class PdfCorpus : public ::testing::Test {
 std::unique_ptr<TTiffGraphic> PdfCorpus::feyn_;
 
 TEST_F(PdfCorpus, EveryWayOfStoringTheFeynPageGivesItsPixels) {
-  for (const char* name : {"gen-img2pdf-ccitt-k-1-3p.pdf", "gen-gs-ccitt-k-1.pdf", "gen-gs-ccitt-k0-bytealign.pdf",
-                           "gen-gs-ccitt-k0-eol.pdf", "gen-gs-ccitt-k4-eol.pdf", "gen-gs-flate-predictor15-1bit.pdf",
-                           "gen-qpdf-flate-nopredictor-1bit.pdf", "gen-gs-runlength-1bit.pdf",
-                           "gen-img2pdf-ccitt-blackis1-true.pdf", "gen-tiff2pdf-ccitt-g4-3p.pdf",
-                           "gen-qpdf-objstm-xrefstream-3p.pdf", "gen-qpdf-linearized-classic-3p.pdf",
-                           "gen-exiftool-incremental-classic-3p.pdf", "gen-qpdf-pagetree-chain-two-intermediate-3p.pdf"}) {
+  for (const char* name :
+       {"gen-img2pdf-ccitt-k-1-3p.pdf", "gen-gs-ccitt-k-1.pdf", "gen-gs-ccitt-k0-bytealign.pdf",
+        "gen-gs-ccitt-k0-eol.pdf", "gen-gs-ccitt-k4-eol.pdf", "gen-gs-flate-predictor15-1bit.pdf",
+        "gen-qpdf-flate-nopredictor-1bit.pdf", "gen-gs-runlength-1bit.pdf", "gen-img2pdf-ccitt-blackis1-true.pdf",
+        "gen-tiff2pdf-ccitt-g4-3p.pdf", "gen-qpdf-objstm-xrefstream-3p.pdf", "gen-qpdf-linearized-classic-3p.pdf",
+        "gen-exiftool-incremental-classic-3p.pdf", "gen-qpdf-pagetree-chain-two-intermediate-3p.pdf"}) {
     const auto pageOwner = Load(name);
     const TPdfGraphic& page = *pageOwner;
     ASSERT_FALSE(page.Empty()) << name;
@@ -418,9 +420,9 @@ TEST_F(PdfCorpus, UnsupportedFilesReportNoPagesOrLeaveTheImageUnchanged) {
   for (const char* name : {"real-canon-scan-chained-flate-dct-trailing-garbage.pdf", "real-encrypted-rc4-jpeg.pdf",
                            "real-jbig2-scan-2pages.pdf", "real-jpx-img2pdf.pdf", "gen-img2pdf-jpx-grey.pdf",
                            "gen-leading-garbage-before-header.pdf", "gen-qpdf-encrypted-aes256-emptyuserpw.pdf",
-                           "gen-exiftool-incremental-xrefstream-unfiltered-3p.pdf", "gen-qpdf-inherited-mediabox-1p.pdf",
-                           "gen-qpdf-pagetree-selfloop-malformed.pdf", "gen-qpdf-pagetree-split-two-nodes-3p.pdf",
-                           "gen-gs-ccitt-k0.pdf", "gen-gs-ccitt-k4.pdf"}) {
+                           "gen-exiftool-incremental-xrefstream-unfiltered-3p.pdf",
+                           "gen-qpdf-inherited-mediabox-1p.pdf", "gen-qpdf-pagetree-selfloop-malformed.pdf",
+                           "gen-qpdf-pagetree-split-two-nodes-3p.pdf", "gen-gs-ccitt-k0.pdf", "gen-gs-ccitt-k4.pdf"}) {
     TPdfGraphic page;
     DrawPattern(page, 9, 9, 72);
     TDibGraphic before;

@@ -57,8 +57,8 @@ struct PdfBuilder {
     for (int i = 0; i <= max; ++i) {
       char line[32];
       auto it = entries.find(i);
-      std::snprintf(line, sizeof line, "%010zu %05d %c \n", it == entries.end() ? 0 : it->second,
-                    i == 0 ? 65535 : 0, it == entries.end() ? 'f' : 'n');
+      std::snprintf(line, sizeof line, "%010zu %05d %c \n", it == entries.end() ? 0 : it->second, i == 0 ? 65535 : 0,
+                    it == entries.end() ? 'f' : 'n');
       text += line;
     }
     text += "trailer\n<< /Size " + std::to_string(max + 1) + " " + trailerExtra + " >>\n";
@@ -80,8 +80,8 @@ std::string OnePage(const std::string& pageExtra = "", const std::string& imageD
   b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /XObject << /Im1 4 0 R >> >> " +
                   pageExtra + " >>");
   const std::string data = "\x0A\x20\xFF\x00";  // starts with bytes that look like white space
-  b.Object(4, "<< /Type /XObject /Subtype /Image /Width 8 /Height 2 /BitsPerComponent 8 /Length " + length + " " + imageDict +
-                  " >>\nstream\r\n" + data + "\nendstream");
+  b.Object(4, "<< /Type /XObject /Subtype /Image /Width 8 /Height 2 /BitsPerComponent 8 /Length " + length + " " +
+                  imageDict + " >>\nstream\r\n" + data + "\nendstream");
   return b.Finish("/Root 1 0 R");
 }
 
@@ -130,8 +130,9 @@ TEST(PdfParser, ValuesAreIntegersAndArraysRoundTheirNumbers) {
   b.Object(5, "<</XObject 6 0 R/ProcSet[/PDF/ImageB]>>");
   b.Object(6, "<</R7 4 0 R>>");
   b.Object(7, "10");
-  b.Object(4, "<</Type/XObject/Subtype/Image/Width 16.9/Height 1/BitsPerComponent 1/Length 7 0 R"
-              "/Filter/RunLengthDecode>>stream\n0123456789\nendstream");
+  b.Object(4,
+           "<</Type/XObject/Subtype/Image/Width 16.9/Height 1/BitsPerComponent 1/Length 7 0 R"
+           "/Filter/RunLengthDecode>>stream\n0123456789\nendstream");
   TPDFParser p;
   ASSERT_TRUE(p.ParseBytes(Bytes(b.Finish("/Root 1 0 R"))));
   const auto* r = p.Page(0);
@@ -198,7 +199,9 @@ TEST(PdfParser, IncrementalUpdateUsesTheNewestEntry) {
   // The update rewrites page 3 with /Rotate 90.
   std::map<int, std::size_t> update;
   update[3] = b.text.size();
-  b.text += "3 0 obj\n<< /Type /Page /Rotate 90 /MediaBox [0 0 612 792] /Resources << /XObject << /I 4 0 R >> >> >>\nendobj\n";
+  b.text +=
+      "3 0 obj\n<< /Type /Page /Rotate 90 /MediaBox [0 0 612 792] /Resources << /XObject << /I 4 0 R >> >> "
+      ">>\nendobj\n";
   const std::size_t second = b.text.size();
   b.text += "xref\n0 1\n0000000000 65535 f \n3 1\n" + [&] {
     char l[32];
@@ -265,10 +268,11 @@ std::string XrefStreamDocument(bool predictor) {
   row(1, static_cast<int>(xrefAt), 0);  // 21: the xref stream itself
   for (int i = 22; i < 25; ++i) row(0, 0, 0);
   const std::string encoded = Deflate(predictor ? PredictUp(rows, 4) : rows);
-  text += "21 0 obj\n<< /Type /XRef /Size 25 /W [1 2 1] /Index [0 10 20 5] /Root 1 0 R /Filter /FlateDecode "
-          "/DecodeParms << /Columns 4 /Predictor " +
-          std::string(predictor ? "12" : "1") + " >> /Length " + std::to_string(encoded.size()) + " >>\nstream\n" +
-          encoded + "\nendstream\nendobj\nstartxref\n" + std::to_string(xrefAt) + "\n%%EOF\n";
+  text +=
+      "21 0 obj\n<< /Type /XRef /Size 25 /W [1 2 1] /Index [0 10 20 5] /Root 1 0 R /Filter /FlateDecode "
+      "/DecodeParms << /Columns 4 /Predictor " +
+      std::string(predictor ? "12" : "1") + " >> /Length " + std::to_string(encoded.size()) + " >>\nstream\n" +
+      encoded + "\nendstream\nendobj\nstartxref\n" + std::to_string(xrefAt) + "\n%%EOF\n";
   return text;
 }
 
@@ -350,15 +354,16 @@ TEST(PdfParser, PageTreeDescentAndItsLimits) {
   TPDFParser p;
   EXPECT_TRUE(p.ParseBytes(doc("<< /Type /Pages /Kids [5 0 R 6 0 R 7 0 R] /Count 3 >>", "")));
   EXPECT_EQ(p.PageCount(), 3);
-  EXPECT_TRUE(p.ParseBytes(doc("<< /Type /Pages /Kids [3 0 R] /Count 3 >>",
-                               "<< /Type /Pages /Kids [5 0 R 6 0 R 7 0 R] /Count 3 >>")));
+  EXPECT_TRUE(p.ParseBytes(
+      doc("<< /Type /Pages /Kids [3 0 R] /Count 3 >>", "<< /Type /Pages /Kids [5 0 R 6 0 R 7 0 R] /Count 3 >>")));
   EXPECT_EQ(p.PageCount(), 3) << "one intermediate node";
-  EXPECT_FALSE(p.ParseBytes(doc("<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 3 >>",
-                                "<< /Type /Pages /Kids [5 0 R 6 0 R] /Count 2 >>")))
+  EXPECT_FALSE(p.ParseBytes(
+      doc("<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 3 >>", "<< /Type /Pages /Kids [5 0 R 6 0 R] /Count 2 >>")))
       << "pages spread over two nodes are not supported";
   EXPECT_FALSE(p.ParseBytes(doc("<< /Type /Pages /Kids [2 0 R 5 0 R] /Count 6 >>", "")))
       << "a node that lists itself first must not loop";
-  EXPECT_FALSE(p.ParseBytes(doc("<< /Type /Pages /Kids [3 0 R] /Count 2 >>", "<< /Type /Pages /Kids [2 0 R] /Count 2 >>")));
+  EXPECT_FALSE(
+      p.ParseBytes(doc("<< /Type /Pages /Kids [3 0 R] /Count 2 >>", "<< /Type /Pages /Kids [2 0 R] /Count 2 >>")));
   EXPECT_FALSE(p.ParseBytes(doc("<< /Type /Pages /Kids [] /Count 0 >>", "")));
 }
 
@@ -403,7 +408,7 @@ struct CorpusPage {
 };
 struct CorpusFile {
   const char* Name;
-  int Pages;  // 0: the parse fails
+  int Pages;                         // 0: the parse fails
   std::vector<CorpusPage> Expected;  // pages that must be located (first pages)
 };
 
@@ -413,8 +418,7 @@ int DpiOf(const TPDFParser::TPageRecord& r) {
 
 TEST(PdfParser, CorpusFilesReportTheirPagesSizesAndResolutions) {
   constexpr int G4 = TPDFParser::pcGroup4, G3 = TPDFParser::pcGroup3, RLE = TPDFParser::pcCcittRle,
-                JPG = TPDFParser::pcJpeg, ZIP = TPDFParser::pcDeflate,
-                PB = TPDFParser::pcPackBits;
+                JPG = TPDFParser::pcJpeg, ZIP = TPDFParser::pcDeflate, PB = TPDFParser::pcPackBits;
   const CorpusPage feyn{2528, 3300, 300, G4, 0}, seg{2560, 3300, 300, G4, 0}, shearer{2264, 2997, 300, G4, 0};
   const std::vector<CorpusFile> files = {
       {"gen-img2pdf-ccitt-k-1-3p.pdf", 3, {feyn, seg, shearer}},

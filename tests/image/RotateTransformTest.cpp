@@ -99,10 +99,10 @@ class TExposedRotate : public TRotateTransform {
   using TRotateTransform::Rotate90;
 };
 
-const std::vector<double> kAngles = {0.37, -0.37, -2.3, 2.3,  4.99, 0.001, 0.0001, 1e-7, 10,    29.9, 30.1,
-                                     33,   45,    89.9, 90,   137,  180,   -91.5,  270,  -179.99, 360, 720.5, 0};
-const std::vector<std::pair<int, int>> kSizes = {{1, 1},  {2, 1},   {1, 2},    {31, 33},  {33, 31},
-                                                 {7, 5},  {65, 3},  {100, 77}, {129, 131}, {250, 61}};
+const std::vector<double> kAngles = {0.37, -0.37, -2.3, 2.3, 4.99, 0.001, 0.0001, 1e-7,    10,  29.9,  30.1, 33,
+                                     45,   89.9,  90,   137, 180,  -91.5, 270,    -179.99, 360, 720.5, 0};
+const std::vector<std::pair<int, int>> kSizes = {{1, 1}, {2, 1},  {1, 2},    {31, 33},   {33, 31},
+                                                 {7, 5}, {65, 3}, {100, 77}, {129, 131}, {250, 61}};
 
 }  // namespace
 
@@ -205,12 +205,12 @@ TEST(RotateTransform, FreeAnglesEqualReferenceInEveryFormat) {
 TEST(RotateTransform, QuarterTurnsEqualThePixelwiseDefinition) {
   unsigned seed = 200;
   for (TImageFormat format : {ifBlackWhite, ifGray16, ifGray256, ifColor16, ifColor256, ifTrueColor}) {
-    for (auto [w, h] : {std::pair{1, 1}, std::pair{63, 65}, std::pair{64, 64}, std::pair{65, 129},
-                        std::pair{200, 3}, std::pair{3, 200}, std::pair{130, 70}}) {
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{63, 65}, std::pair{64, 64}, std::pair{65, 129}, std::pair{200, 3},
+                        std::pair{3, 200}, std::pair{130, 70}}) {
       TDibGraphic src;
       MakeRandom(src, w, h, format, seed++);
-      for (auto [angle, turn] : {std::pair{90.0, Turn::q90}, std::pair{180.0, Turn::q180},
-                                 std::pair{270.0, Turn::q270}}) {
+      for (auto [angle, turn] :
+           {std::pair{90.0, Turn::q90}, std::pair{180.0, Turn::q180}, std::pair{270.0, Turn::q270}}) {
         TDibGraphic ref;
         ReferenceQuarter(src, ref, turn);
         TRotateTransform plain;
@@ -228,8 +228,7 @@ TEST(RotateTransform, QuarterTurnsEqualThePixelwiseDefinition) {
 
 TEST(RotateTransform, ClockwiseQuarterTurnOfASmallPage) {
   TDibGraphic src, dst;
-  MakePageFromText(src, {"#..",
-                         "..."});
+  MakePageFromText(src, {"#..", "..."});
   TNBRotateTransform t;
   t.Angle = 90;
   t.ApplyOnDest(src, dst);

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <fstream>
+#include <map>
 #include <random>
 #include <regex>
 
@@ -18,8 +18,8 @@
 
 namespace {
 
-const TTiffCompression kAllCompressions[] = {tcNone, tcPackbits, tcCCITT3_1D, tcCCITT3_2D,
-                                             tcCCITT4, tcZLib, tcJPEG, tcLZW};
+const TTiffCompression kAllCompressions[] = {tcNone,   tcPackbits, tcCCITT3_1D, tcCCITT3_2D,
+                                             tcCCITT4, tcZLib,     tcJPEG,      tcLZW};
 const TImageFormat kAllFormats[] = {ifBlackWhite, ifGray16, ifGray256, ifColor16, ifColor256, ifTrueColor};
 
 // A page of the format with varied content (runs and noise) and, for the
@@ -29,15 +29,16 @@ void MakePage(TDibGraphic& g, TImageFormat format, int width, int height, unsign
   if (format == ifColor16 || format == ifColor256) {
     const int n = format == ifColor16 ? 16 : 256;
     for (int i = 0; i < n; ++i)
-      palette.push_back({static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(255 - i),
-                         static_cast<std::uint8_t>(i * 13), 0});
+      palette.push_back(
+          {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 13), 0});
   }
   g.NewImage(width, height, format, palette.empty() ? nullptr : &palette, 300, 200);
   std::mt19937 rng(seed);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = g.ScanLine(y);
     for (int i = 0; i < g.BytesPerScanLine(); ++i)
-      row[i] = (y / 4 + i / 8) % 3 == 0 ? static_cast<std::uint8_t>(rng()) : static_cast<std::uint8_t>(0xFF * ((y / 7) % 2));
+      row[i] =
+          (y / 4 + i / 8) % 3 == 0 ? static_cast<std::uint8_t>(rng()) : static_cast<std::uint8_t>(0xFF * ((y / 7) % 2));
   }
 }
 
@@ -89,8 +90,8 @@ void RenameTag(std::vector<std::uint8_t>& b, int tag, int newTag) {
 
 std::string WriteTempFile(const std::vector<std::uint8_t>& bytes, const std::string& name = "page.tif") {
   const std::string path = TestTempDir() + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -304,8 +305,9 @@ TEST(TiffGraphic, DamagedGroup4StripsReadAsLibtiffReadsThem) {
     TIFFSetWarningHandler(nullptr);
     TIFF* tif = TIFFOpen(path.c_str(), "r");
     ASSERT_NE(tif, nullptr);
-    std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(g.Height()),
-                                                std::vector<std::uint8_t>(static_cast<std::size_t>(TIFFScanlineSize(tif))));
+    std::vector<std::vector<std::uint8_t>> rows(
+        static_cast<std::size_t>(g.Height()),
+        std::vector<std::uint8_t>(static_cast<std::size_t>(TIFFScanlineSize(tif))));
     bool libtiffReads = true;
     for (int y = 0; y < g.Height() && libtiffReads; ++y)
       libtiffReads = TIFFReadScanline(tif, rows[y].data(), static_cast<std::uint32_t>(y), 0) >= 0;
@@ -320,7 +322,8 @@ TEST(TiffGraphic, DamagedGroup4StripsReadAsLibtiffReadsThem) {
     ASSERT_NO_THROW(back.LoadFromFile(path)) << i;
     for (int y = 0; y < g.Height(); ++y)
       for (int x = 0; x < g.Width(); ++x)
-        ASSERT_EQ(back.GetPixelIndex(x, y) == 0, ((rows[y][x / 8] >> (7 - x % 8)) & 1) == 1) << i << ": " << x << "," << y;
+        ASSERT_EQ(back.GetPixelIndex(x, y) == 0, ((rows[y][x / 8] >> (7 - x % 8)) & 1) == 1)
+            << i << ": " << x << "," << y;
   }
   // Both outcomes occur, so both ways back are exercised.
   EXPECT_GT(readByLibtiff, 0);

@@ -56,11 +56,16 @@ void ReferenceAntiAlias(const TDibGraphic& src, TDibGraphic& dst, int dw, int dh
         }
       const long white = total - ink;
       int v;
-      if (ink == 0) v = 255;
-      else if (ink == total) v = 0;
-      else if (white < total / 8) v = 0;
-      else if (ink < total / 8) v = 255;
-      else v = static_cast<int>(white * 255 / total);
+      if (ink == 0)
+        v = 255;
+      else if (ink == total)
+        v = 0;
+      else if (white < total / 8)
+        v = 0;
+      else if (ink < total / 8)
+        v = 255;
+      else
+        v = static_cast<int>(white * 255 / total);
       dst.SetPixelIndex(i, j, v);
     }
   }
@@ -152,11 +157,11 @@ TEST(CropTransform, MarginsAbsoluteAndClippingInEveryFormat) {
       bool absolute;
       int x0, y0, w, h;
     } cases[] = {
-        {3, 2, 5, 4, false, 3, 2, 63, 17},     // margins
-        {7, 1, 40, 20, true, 7, 1, 33, 19},    // absolute rectangle
+        {3, 2, 5, 4, false, 3, 2, 63, 17},       // margins
+        {7, 1, 40, 20, true, 7, 1, 33, 19},      // absolute rectangle
         {13, 5, 500, 400, true, 13, 5, 58, 18},  // past the page: the part inside
-        {-4, -2, 10, 6, true, 0, 0, 10, 6},    // before the page: the part inside
-        {1, 0, -9, -9, false, 1, 0, 70, 23},   // negative margins reach past the page
+        {-4, -2, 10, 6, true, 0, 0, 10, 6},      // before the page: the part inside
+        {1, 0, -9, -9, false, 1, 0, 70, 23},     // negative margins reach past the page
     };
     for (const Case& c : cases) {
       TCropTransform t;
@@ -189,10 +194,10 @@ TEST(CropTransform, InvalidRectanglesRaiseAndLeaveTheDestination) {
     }
     return std::string("no error");
   };
-  EXPECT_EQ(message(5, 5, 5, 9, true), "Invalid crop parameters");     // zero width
-  EXPECT_EQ(message(0, 6, 10, 6, true), "Invalid crop parameters");    // zero height
-  EXPECT_EQ(message(12, 0, 8, 0, false), "Invalid crop parameters");   // margins overlap
-  EXPECT_EQ(message(30, 0, 40, 5, true), "Invalid crop parameters");   // wholly right of the page
+  EXPECT_EQ(message(5, 5, 5, 9, true), "Invalid crop parameters");      // zero width
+  EXPECT_EQ(message(0, 6, 10, 6, true), "Invalid crop parameters");     // zero height
+  EXPECT_EQ(message(12, 0, 8, 0, false), "Invalid crop parameters");    // margins overlap
+  EXPECT_EQ(message(30, 0, 40, 5, true), "Invalid crop parameters");    // wholly right of the page
   EXPECT_EQ(message(-9, -9, -2, -1, true), "Invalid crop parameters");  // wholly before it
   EXPECT_EQ(dst.Width(), 3);
 }
@@ -249,12 +254,12 @@ TEST(AntiAliasTransform, ThresholdsOfAnEightByEightBox) {
     return grey.GetPixelIndex(1, 1);
   };
   EXPECT_EQ(boxValue(0), 255);
-  EXPECT_EQ(boxValue(1), 255);   // black below one eighth
+  EXPECT_EQ(boxValue(1), 255);  // black below one eighth
   EXPECT_EQ(boxValue(7), 255);
-  EXPECT_EQ(boxValue(8), 223);   // 56 * 255 div 64
+  EXPECT_EQ(boxValue(8), 223);  // 56 * 255 div 64
   EXPECT_EQ(boxValue(32), 127);
-  EXPECT_EQ(boxValue(56), 31);   // 8 * 255 div 64
-  EXPECT_EQ(boxValue(57), 0);    // white below one eighth
+  EXPECT_EQ(boxValue(56), 31);  // 8 * 255 div 64
+  EXPECT_EQ(boxValue(57), 0);   // white below one eighth
   EXPECT_EQ(boxValue(64), 0);
 }
 

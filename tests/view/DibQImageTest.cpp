@@ -25,9 +25,9 @@ TEST(DibQImage, AllSixFormatsRoundTripWithColoursAndResolution) {
   const struct {
     TImageFormat Format;
     QImage::Format Expected;
-  } cases[] = {{ifBlackWhite, QImage::Format_Mono},    {ifGray16, QImage::Format_Indexed8},
-               {ifGray256, QImage::Format_Indexed8},   {ifColor16, QImage::Format_Indexed8},
-               {ifColor256, QImage::Format_Indexed8},  {ifTrueColor, QImage::Format_RGB32}};
+  } cases[] = {{ifBlackWhite, QImage::Format_Mono},   {ifGray16, QImage::Format_Indexed8},
+               {ifGray256, QImage::Format_Indexed8},  {ifColor16, QImage::Format_Indexed8},
+               {ifColor256, QImage::Format_Indexed8}, {ifTrueColor, QImage::Format_RGB32}};
   for (const auto& c : cases)
     for (int width : {1, 7, 33}) {
       TDibGraphic dib;
@@ -83,9 +83,9 @@ TEST(DibQImage, OtherFormatsBecomeTrueColourOverWhitePaper) {
   EXPECT_EQ(dib.GetPixel(2, 0), RgbColor(0, 0, 255));
 
   QImage argb(3, 1, QImage::Format_ARGB32);
-  argb.setPixel(0, 0, qRgba(0, 0, 0, 0));        // transparent: paper
-  argb.setPixel(1, 0, qRgba(0, 0, 0, 255));      // opaque black
-  argb.setPixel(2, 0, qRgba(0, 0, 0, 128));      // half black
+  argb.setPixel(0, 0, qRgba(0, 0, 0, 0));    // transparent: paper
+  argb.setPixel(1, 0, qRgba(0, 0, 0, 255));  // opaque black
+  argb.setPixel(2, 0, qRgba(0, 0, 0, 128));  // half black
   QImageToDib(argb, dib);
   ASSERT_EQ(dib.ImageFormat(), ifTrueColor);
   EXPECT_EQ(dib.GetPixel(0, 0), 0xFFFFFFu);

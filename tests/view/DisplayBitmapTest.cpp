@@ -34,7 +34,9 @@ void MakeSpeckledPage(TDibGraphic& page, int w, int h, unsigned seed) {
 int ReferenceAntiAlias(const TDibGraphic& page, int width, int height, int i, int j) {
   const int sw = page.Width(), sh = page.Height();
   // The last box reaches the last column; every box is a column wide at least.
-  auto edge = [&](int k) { return std::min(sw - 1, static_cast<int>(std::nearbyint(static_cast<double>(k) * sw / width))); };
+  auto edge = [&](int k) {
+    return std::min(sw - 1, static_cast<int>(std::nearbyint(static_cast<double>(k) * sw / width)));
+  };
   auto c = [&](int k) {
     if (k == width) return sw;
     return k == i + 1 ? std::clamp(edge(k), edge(i) + 1, sw) : edge(k);
@@ -142,7 +144,6 @@ TEST(DisplayBitmap, QImageCopiesKeepRowsAndColours) {
   colour.SetPixel(1, 1, 0x123456);
   const QImage c = DisplayToQImage(colour);
   EXPECT_EQ(c.pixel(1, 1) & 0xFFFFFF, 0x123456u);
-
 }
 
 TEST(DisplayBitmap, CropMatchesPixelCopies) {

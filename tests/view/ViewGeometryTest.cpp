@@ -26,13 +26,12 @@ TEST(ViewGeometry, ZoomPerMode) {
     int w, h, cw, ch;
     double zoom;
   } cases[] = {
-      {zmFitToPage, 2480, 3508, 620, 877, 25.0},   // A4 page shrunk to a quarter
-      {zmFitToPage, 100, 100, 620, 877, 100.0},    // never enlarged
-      {zmFullPage, 100, 100, 620, 877, 620.0},     // enlarged to the narrower side
-      {zmFullPage, 2480, 3508, 620, 877, 25.0},
-      {zmOriginalSize, 2480, 3508, 620, 877, 100.0},
-      {zmFitWidth, 1000, 3000, 617, 500, 60.0},    // (617 - 17) / 1000 with no bar yet
-      {zmFitHeight, 3000, 1000, 500, 517, 50.0},   // (517 - 17) / 1000
+      {zmFitToPage, 2480, 3508, 620, 877, 25.0},  // A4 page shrunk to a quarter
+      {zmFitToPage, 100, 100, 620, 877, 100.0},   // never enlarged
+      {zmFullPage, 100, 100, 620, 877, 620.0},    // enlarged to the narrower side
+      {zmFullPage, 2480, 3508, 620, 877, 25.0},  {zmOriginalSize, 2480, 3508, 620, 877, 100.0},
+      {zmFitWidth, 1000, 3000, 617, 500, 60.0},   // (617 - 17) / 1000 with no bar yet
+      {zmFitHeight, 3000, 1000, 500, 517, 50.0},  // (517 - 17) / 1000
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << " " << c.w << "x" << c.h);
@@ -78,8 +77,7 @@ TEST(ViewGeometry, GridLinesAtEvenSpacing) {
 TEST(ViewGeometry, OutlineRectangleFromMillimetres) {
   // 300 dpi = 11811 pixels per metre; 10 mm = 118 pixels (118.11 rounded).
   const TSize image{2480, 3508};
-  EXPECT_EQ(OutlineDisplayRect(10, 10, 10, 10, 11811, 11811, image, image),
-            (TRect{118, 118, 2480 - 118, 3508 - 118}));
+  EXPECT_EQ(OutlineDisplayRect(10, 10, 10, 10, 11811, 11811, image, image), (TRect{118, 118, 2480 - 118, 3508 - 118}));
   // At 25 % every coordinate is scaled and truncated.
   EXPECT_EQ(OutlineDisplayRect(10, 20, 0, 5, 11811, 11811, image, TSize{620, 877}),
             (TRect{118 / 4, 236 / 4, 620, (3508 - 59) / 4}));
@@ -115,9 +113,9 @@ TEST(ViewGeometry, BandToImagePixels) {
 }
 
 TEST(ViewGeometry, RescaleOnZoomChange) {
-  EXPECT_EQ(RescaleCoordinate(40, 2000, 1000), 80);    // 50 % -> 100 %
-  EXPECT_EQ(RescaleCoordinate(41, 1000, 2000), 20);    // truncated
-  EXPECT_EQ(RescaleCoordinate(-3, 1000, 2000), -1);    // toward zero
+  EXPECT_EQ(RescaleCoordinate(40, 2000, 1000), 80);  // 50 % -> 100 %
+  EXPECT_EQ(RescaleCoordinate(41, 1000, 2000), 20);  // truncated
+  EXPECT_EQ(RescaleCoordinate(-3, 1000, 2000), -1);  // toward zero
   EXPECT_EQ(RescaleCoordinate(40, 1000, 0), 0);
 }
 
@@ -126,10 +124,9 @@ TEST(ViewGeometry, BandHitTestOrder) {
   struct Case {
     int x, y, code;
   } cases[] = {
-      {201, 151, gcBottomRight}, {97, 103, gcTopLeft},  {203, 97, gcTopRight},
-      {100, 150, gcBottomLeft},  {150, 102, gcTop},     {150, 148, gcBottom},
-      {98, 120, gcLeft},         {203, 120, gcRight},   {150, 125, gcInside},
-      {104, 125, gcInside},      {96, 125, gcNothing},  {300, 300, gcNothing},
+      {201, 151, gcBottomRight}, {97, 103, gcTopLeft},  {203, 97, gcTopRight}, {100, 150, gcBottomLeft},
+      {150, 102, gcTop},         {150, 148, gcBottom},  {98, 120, gcLeft},     {203, 120, gcRight},
+      {150, 125, gcInside},      {104, 125, gcInside},  {96, 125, gcNothing},  {300, 300, gcNothing},
       {150, 96, gcNothing},      {150, 154, gcNothing},
   };
   for (const Case& c : cases) EXPECT_EQ(BandHitTest(b, c.x, c.y), c.code) << c.x << "," << c.y;

@@ -19,8 +19,8 @@ QPoint ViewportPoint(TImageScrollBox& view, int x, int y) { return view.PageOrig
 
 namespace {
 
-void Send(TImageScrollBox& view, QEvent::Type type, int x, int y, Qt::MouseButton button,
-          Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+void Send(TImageScrollBox& view, QEvent::Type type, int x, int y, Qt::MouseButton button, Qt::MouseButtons buttons,
+          Qt::KeyboardModifiers mods) {
   QWidget* vp = view.viewport();
   const QPointF local(ViewportPoint(view, x, y));
   QMouseEvent event(type, local, vp->mapToGlobal(local), button, buttons, mods);
