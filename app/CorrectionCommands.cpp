@@ -21,6 +21,7 @@
 #include "correction/StrokeWeight.h"
 #include "image/Canvas.h"
 #include "image/transforms/ConvertToGrayTransform.h"
+#include "image/transforms/CropTransform.h"
 #include "image/transforms/RotateTransform.h"
 #include "view/DibQImage.h"
 #include "view/DisplayBitmap.h"

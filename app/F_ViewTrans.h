@@ -10,9 +10,9 @@
 #include <map>
 #include <memory>
 
-#include "app/Utils.h"
 #include "app/ViewTransCommands.h"
 #include "image/DibGraphic.h"
+#include "utils/Utils.h"
 
 class QAction;
 class QActionGroup;

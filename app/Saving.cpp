@@ -5,14 +5,14 @@
 
 #include "app/AppMessage.h"
 #include "app/F_ViewTrans.h"
-#include "app/SafeWrite.h"
 #include "app/SelectDir.h"
-#include "app/Utils.h"
 #include "app/WorkingList.h"
 #include "image/GraphicRegistry.h"
 #include "image/ImagingHooks.h"
 #include "image/JpegGraphic.h"
 #include "image/PdfGraphic.h"
+#include "pagework/SafeWrite.h"
+#include "utils/Utils.h"
 #include "view/ImageScrollBox.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/F_UserInput.h"
-#include "app/Utils.h"
+#include "utils/Utils.h"
 
 TSelectDirDialog::TSelectDirDialog(const QString& title, const QString& startFolder, QWidget* parent)
     : QDialog(parent), AskName(&TFUserInput::AskFolderName) {

@@ -15,11 +15,11 @@
 #include "app/DocumentList.h"
 #include "app/F_ViewTrans.h"
 #include "app/SelectDir.h"
-#include "app/Utils.h"
 #include "image/Canvas.h"
 #include "image/GraphicRegistry.h"
 #include "image/ImagingHooks.h"
 #include "image/transforms/AntiAliasTransform.h"
+#include "utils/Utils.h"
 #include "view/ImageScrollBox.h"
 #include "view/RubberbandMouseHandler.h"
 

@@ -15,9 +15,9 @@
 #include <thread>
 #include <utility>
 
-#include "app/SafeWrite.h"
 #include "batch/PageFiles.h"
 #include "batch/Progress.h"
+#include "pagework/SafeWrite.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Utils.h"
 #include "batch/Steps.h"
+#include "utils/Utils.h"
 
 struct TBatchFile {
   std::string Source;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Utils.h"
 #include "image/DibGraphic.h"
+#include "utils/Utils.h"
 
 // One corrected page on its way to the writer.
 struct TCorrectedPage {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Utils.h"
 #include "image/DibGraphic.h"
+#include "utils/Utils.h"
 
 enum class TStep { Deskew, Specks, Centre, Borders, Enlarge, Reduce, Paper, Darken, Lighten, Fit };
 

@@ -14,12 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/HandOff.h"
-#include "app/Utils.h"
 #include "batch/BatchRun.h"
 #include "batch/PageFiles.h"
 #include "batch/Steps.h"
 #include "image/GraphicRegistry.h"
+#include "utils/HandOff.h"
+#include "utils/Utils.h"
 
 namespace {
 
@@ -314,7 +314,7 @@ int main(int argc, char** argv) {
 
   TBatchConfig config = BaseConfig();
   for (const auto& [name, value] : options.Sets)
-    if (!SetSettingsValue(config.Settings, QString::fromStdString(name), QString::fromStdString(value)))
+    if (!SetSettingsValue(config.Settings, name, value))
       UsageError("--set " + name + "=" + value + ": unknown setting or not a number");
   config.Settings.ClampMargins();
   config.Steps = ParseSteps(options.Steps);

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "correction/NoiseData.h"
-#include "correction/RasterRows.h"
+#include "image/ImagingErrors.h"
+#include "image/RasterRows.h"
 #include "image/transforms/CropTransform.h"
 
 void EraseOutsideRect(TDibGraphic& image, const TRect& rect) {
@@ -20,14 +21,10 @@ void EraseOutsideRect(TDibGraphic& image, const TRect& rect) {
 void CropToRect(TDibGraphic& image, const TRect& rect) {
   if (image.Empty()) return;
   if (std::int64_t{rect.Right} - rect.Left < 1 || std::int64_t{rect.Bottom} - rect.Top < 1) return;
-  TCropTransform crop;
-  crop.Absolute = true;
-  crop.Top = rect.Top;
-  crop.Left = rect.Left;
-  crop.Bottom = rect.Bottom;
-  crop.Right = rect.Right;
   TDibGraphic result;
-  crop.ApplyOnDest(image, result);
+  CropGraphic(image, rect, result);
+  // Wholly outside the page: the crop transform's own error.
+  if (result.Empty()) throw EImagingError("Invalid crop parameters");
   image.Assign(result);
 }
 

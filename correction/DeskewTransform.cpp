@@ -24,9 +24,9 @@
 #include <system_error>
 #include <thread>
 
-#include "correction/RasterRows.h"
 #include "image/ImagingHooks.h"
 #include "image/PixelMemory.h"
+#include "image/RasterRows.h"
 #include "image/transforms/ImageFormatTransform.h"
 #include "image/transforms/RotateTransform.h"
 

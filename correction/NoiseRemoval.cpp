@@ -1,7 +1,7 @@
 #include "correction/NoiseRemoval.h"
 
 #include "correction/NoiseData.h"
-#include "correction/RasterRows.h"
+#include "image/RasterRows.h"
 
 namespace {
 

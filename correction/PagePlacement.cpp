@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "correction/NoiseData.h"
-#include "correction/RasterRows.h"
 #include "image/Canvas.h"
 #include "image/ImagingHooks.h"
+#include "image/RasterRows.h"
 
 namespace {
 

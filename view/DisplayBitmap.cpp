@@ -88,18 +88,3 @@ QImage DisplayToQImage(const TDibGraphic& display) {
   }
   return img;
 }
-
-void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest) {
-  const TRect c = IntersectRect(r, TRect{0, 0, source.Width(), source.Height()});
-  if (source.Empty() || c.IsEmpty()) {
-    dest.Clear();
-    return;
-  }
-  TCropTransform crop;
-  crop.Absolute = true;
-  crop.Left = c.Left;
-  crop.Top = c.Top;
-  crop.Right = c.Right;
-  crop.Bottom = c.Bottom;
-  crop.ApplyOnDest(source, dest);
-}

@@ -23,8 +23,3 @@ void BuildDisplayBitmap(const TDibGraphic& page, TDibGraphic& display, int width
 // A QImage copy of an 8-bit grey or true-colour display bitmap (other
 // formats go through their colours pixel by pixel).
 QImage DisplayToQImage(const TDibGraphic& display);
-
-// Copies rectangle r (Right/Bottom exclusive, clipped to the source) of
-// source into dest with the crop transform. An empty intersection leaves
-// dest empty.
-void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest);

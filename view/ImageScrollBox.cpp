@@ -18,6 +18,7 @@
 #include "image/JpegGraphic.h"
 #include "image/Stream.h"
 #include "image/TiffGraphic.h"
+#include "image/transforms/CropTransform.h"
 #include "view/DibQImage.h"
 #include "view/DisplayBitmap.h"
 #include "view/RubberbandMouseHandler.h"

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "image/Canvas.h"
+#include "image/transforms/CropTransform.h"
 #include "view/DisplayBitmap.h"
 
 namespace {

@@ -59,3 +59,18 @@ void TCropTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& destina
   }
   Progress(100, 0, 100);
 }
+
+void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest) {
+  const TRect c = IntersectRect(r, TRect{0, 0, source.Width(), source.Height()});
+  if (source.Empty() || c.IsEmpty()) {
+    dest.Clear();
+    return;
+  }
+  TCropTransform crop;
+  crop.Absolute = true;
+  crop.Left = c.Left;
+  crop.Top = c.Top;
+  crop.Right = c.Right;
+  crop.Bottom = c.Bottom;
+  crop.ApplyOnDest(source, dest);
+}

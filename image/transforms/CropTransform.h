@@ -20,3 +20,8 @@ class TCropTransform : public TImageTransform {
   int Right = 0;
   bool Absolute = false;
 };
+
+// The part of source inside r (clipped to the page) into dest, with the
+// source's format, palette and resolution; dest is cleared when nothing of
+// r lies on the page. The one crop every caller goes through.
+void CropGraphic(const TDibGraphic& source, const TRect& r, TDibGraphic& dest);

@@ -19,6 +19,7 @@
 #include "correction/StrokeWeight.h"
 #include "image/Canvas.h"
 #include "image/transforms/ConvertToGrayTransform.h"
+#include "image/transforms/CropTransform.h"
 #include "image/transforms/RotateTransform.h"
 #include "tests/support/TestSupport.h"
 #include "view/DisplayBitmap.h"

@@ -19,7 +19,7 @@
 #include "app/NumberField.h"
 #include "app/SingleInstance.h"
 #include "app/StatusLine.h"
-#include "app/Utils.h"
+#include "utils/Utils.h"
 #include "view/ImageScrollBox.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include "app/DocumentList.h"
 #include "app/F_ViewTrans.h"
 #include "app/Saving.h"
-#include "app/Utils.h"
 #include "app/WorkingList.h"
 #include "image/TiffGraphic.h"
 #include "support/TestSupport.h"
+#include "utils/Utils.h"
 #include "view/ImageScrollBox.h"
 
 namespace {

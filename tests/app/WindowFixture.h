@@ -13,9 +13,9 @@
 
 #include "app/AppMessage.h"
 #include "app/F_ViewTrans.h"
-#include "app/Utils.h"
 #include "app/WorkingList.h"
 #include "support/TestSupport.h"
+#include "utils/Utils.h"
 
 struct WindowFixture : ::testing::Test {
   QTemporaryDir dir;

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "app/Utils.h"
+#include "utils/Utils.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

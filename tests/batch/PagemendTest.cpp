@@ -9,10 +9,6 @@
 #include <QRegularExpression>
 #include <memory>
 
-#include "QtTestApp.h"
-#include "app/HandOff.h"
-#include "app/HandOffListener.h"
-#include "app/Utils.h"
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
@@ -20,7 +16,11 @@
 #include "correction/PagePlacement.h"
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
+#include "support/QtTestApp.h"
 #include "support/TestSupport.h"
+#include "utils/HandOff.h"
+#include "utils/HandOffListener.h"
+#include "utils/Utils.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "correction/Borders.h"
 #include "correction/NoiseData.h"
-#include "correction/RasterRows.h"
+#include "image/RasterRows.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "ViewTestSupport.h"
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
+#include "image/transforms/CropTransform.h"
 #include "support/TestSupport.h"
 #include "view/DisplayBitmap.h"
 

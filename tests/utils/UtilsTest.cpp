@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QSettings>
 
-#include "app/Utils.h"
 #include "support/TestSupport.h"
+#include "utils/Utils.h"
 
 namespace {
 
@@ -195,14 +195,14 @@ TEST(SettingsValue, SetByName) {
 }
 
 TEST(FileTypes, ExtensionsAndFolderWalk) {
-  EXPECT_TRUE(IsTiffFile("/a/B.TIF"));
-  EXPECT_TRUE(IsTiffFile("x.tiff"));
-  EXPECT_TRUE(IsPdfFile("x.Pdf"));
-  EXPECT_TRUE(IsJpegFile("x.JPEG"));
-  EXPECT_TRUE(IsJpegFile("x.jpg"));
-  EXPECT_FALSE(IsImageFile("x.tif.txt"));
-  EXPECT_FALSE(IsImageFile("/a.tif/readme"));
-  EXPECT_FALSE(IsImageFile("x.png"));
+  EXPECT_TRUE(IsTiffFile(std::string("/a/B.TIF")));
+  EXPECT_TRUE(IsTiffFile(std::string("x.tiff")));
+  EXPECT_TRUE(IsPdfFile(std::string("x.Pdf")));
+  EXPECT_TRUE(IsJpegFile(std::string("x.JPEG")));
+  EXPECT_TRUE(IsJpegFile(std::string("x.jpg")));
+  EXPECT_FALSE(IsImageFile(std::string("x.tif.txt")));
+  EXPECT_FALSE(IsImageFile(std::string("/a.tif/readme")));
+  EXPECT_FALSE(IsImageFile(std::string("x.png")));
 
   const QString root = QString::fromStdString(TestTempDir());
   QDir(root).mkpath("sub/deeper");

@@ -1,5 +1,5 @@
-// Utilities shared by the desktop program and the batch program pagemend:
-// the settings store, the two folder strings, file-type tests, the folder
+// Utilities shared by the desktop program and the batch program pagemend
+// that need Qt Core: the settings store, the two folder strings, file-type tests, the folder
 // walk and the output names of saving.
 //
 // Settings store. Everything persistent lives in one settings key
@@ -17,64 +17,8 @@
 #include <vector>
 
 #include "image/ImagingTypes.h"
-
-// The correction parameters and display options of the main window. Field
-// names are the stored value names.
-struct TSettingsRecord {
-  int W = 9;          // speck width, pixels
-  int H = 9;          // speck height, pixels
-  int Bo = 4;         // darken / lighten strength 1..8
-  int M = 20;         // shift distance, mm
-  int K = 10;         // deskew size rule: 10 keep, 20 enlarge
-  int D = 100;        // writing direction: 100 horizontal, 200 vertical
-  int P1 = 30;        // margin left, mm
-  int P2 = 30;        // margin top, mm
-  int P3 = 20;        // margin right, mm
-  int P4 = 20;        // margin bottom, mm
-  int F = 10;         // save compression 10..70
-  int Z = 10;         // view zoom 10..40
-  int I = 0;          // display inverted
-  int B = 2;          // enlarge / reduce step, percent
-  int aH = 10;        // centring: horizontal black run treated as a line, px
-  int aV = 10;        // centring: vertical black run treated as a line, px
-  int Wopt = 0;       // centring horizontal rule 0..3
-  int Wside = 0;      // centring horizontal offset, px
-  int Hopt = 0;       // centring vertical rule 0..3
-  int Hside = 0;      // centring vertical offset, px
-  int J = 216;        // grey level at and above which a pixel counts as white
-  int A = 10;         // paper size 10..60
-  int GS = 0;         // show the grid
-  int GW = 4;         // grid: vertical lines
-  int GH = 4;         // grid: horizontal lines
-  int GC = 0x808080;  // grid colour 0x00BBGGRR
-  int AL = 1;         // smooth display
-  int CL = 1;         // cross-hair lines
-  int PT = 10;        // paste mode: 10 transparent, 20 opaque
-  int DS = 0;         // 0 = double-click saves
-  int pW = 210;       // user paper width
-  int pH = 297;       // user paper height
-  int pS = 1;         // paper-size command changes the image size
-  int oS = 0;         // show the margin outline
-  int oC = 0x808080;  // margin outline colour
-  int fA = 0;         // show the fixed areas
-  int fC = 0x808080;  // fixed-area colour
-  int jQ = 80;        // JPEG quality 1..100
-  float R = 1.0f;     // rotation step, degrees (stored as a double)
-
-  // Raises each margin below 1 to 1.
-  void ClampMargins();
-};
-
-// The 38 integer values in stored order, for code that walks them by name.
-struct TSettingsIntField {
-  const char* Name;
-  int TSettingsRecord::*Field;
-};
-const std::vector<TSettingsIntField>& SettingsIntFields();
-// Sets one value by its stored name (case-sensitive). "R" takes a decimal
-// number, the others an integer. Returns false for an unknown name or a
-// text that is not a number of the right kind.
-bool SetSettingsValue(TSettingsRecord& record, const QString& name, const QString& text);
+#include "pagework/FileTypes.h"
+#include "pagework/SettingsRecord.h"
 
 // --- the store ---------------------------------------------------------------
 // Redirects the store to an INI file (tests); an empty name goes back to
@@ -119,11 +63,11 @@ QString LoadPageNumberSettings();
 void SavePageNumberSettings(const QString& value);
 
 // --- files -------------------------------------------------------------------
-// Extension tests on the lower-case name.
-bool IsTiffFile(const QString& fileName);   // .tif, .tiff
-bool IsPdfFile(const QString& fileName);    // .pdf
-bool IsJpegFile(const QString& fileName);   // .jpg, .jpeg
-bool IsImageFile(const QString& fileName);  // any of the above
+// Extension tests (see pagework/FileTypes.h) on Qt strings.
+inline bool IsTiffFile(const QString& fileName) { return IsTiffFile(fileName.toStdString()); }
+inline bool IsPdfFile(const QString& fileName) { return IsPdfFile(fileName.toStdString()); }
+inline bool IsJpegFile(const QString& fileName) { return IsJpegFile(fileName.toStdString()); }
+inline bool IsImageFile(const QString& fileName) { return IsImageFile(fileName.toStdString()); }
 
 // Every image file below the folder (hidden ones included), sub-folders
 // when recursive; symbolic links to folders are not followed, so a link

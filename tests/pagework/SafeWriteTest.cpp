@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/SafeWrite.h"
+#include "pagework/SafeWrite.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;

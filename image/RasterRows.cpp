@@ -1,4 +1,4 @@
-#include "correction/RasterRows.h"
+#include "image/RasterRows.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <QLocalServer>
 #include <QString>
 
-#include "app/HandOff.h"
+#include "utils/HandOff.h"
 
 // Listens on the hand-off socket in Linux's abstract namespace. Read each
 // connection to its end and give the bytes to ParseHandOffMessage.

@@ -1,4 +1,4 @@
-#include "app/SafeWrite.h"
+#include "pagework/SafeWrite.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

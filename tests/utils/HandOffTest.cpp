@@ -5,10 +5,10 @@
 #include <QLocalSocket>
 #include <thread>
 
-#include "QtTestApp.h"
-#include "app/HandOff.h"
-#include "app/HandOffListener.h"
+#include "support/QtTestApp.h"
 #include "support/TestSupport.h"
+#include "utils/HandOff.h"
+#include "utils/HandOffListener.h"
 
 TEST(HandOffList, RoundTripAndLayout) {
   const QString path = QString::fromStdString(TestTempDir()) + "/veltrax.tmp";

@@ -1,4 +1,4 @@
-#include "app/Utils.h"
+#include "utils/Utils.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -101,51 +101,6 @@ QMutex& FolderMutex() {
 }
 
 }  // namespace
-
-// --- the record ----------------------------------------------------------------
-
-void TSettingsRecord::ClampMargins() {
-  for (int* p : {&P1, &P2, &P3, &P4})
-    if (*p < 1) *p = 1;
-}
-
-const std::vector<TSettingsIntField>& SettingsIntFields() {
-  static const std::vector<TSettingsIntField> fields = {
-      {"W", &TSettingsRecord::W},       {"H", &TSettingsRecord::H},         {"Bo", &TSettingsRecord::Bo},
-      {"M", &TSettingsRecord::M},       {"K", &TSettingsRecord::K},         {"D", &TSettingsRecord::D},
-      {"P1", &TSettingsRecord::P1},     {"P2", &TSettingsRecord::P2},       {"P3", &TSettingsRecord::P3},
-      {"P4", &TSettingsRecord::P4},     {"F", &TSettingsRecord::F},         {"Z", &TSettingsRecord::Z},
-      {"I", &TSettingsRecord::I},       {"B", &TSettingsRecord::B},         {"aH", &TSettingsRecord::aH},
-      {"aV", &TSettingsRecord::aV},     {"Wopt", &TSettingsRecord::Wopt},   {"Wside", &TSettingsRecord::Wside},
-      {"Hopt", &TSettingsRecord::Hopt}, {"Hside", &TSettingsRecord::Hside}, {"J", &TSettingsRecord::J},
-      {"A", &TSettingsRecord::A},       {"GS", &TSettingsRecord::GS},       {"GW", &TSettingsRecord::GW},
-      {"GH", &TSettingsRecord::GH},     {"GC", &TSettingsRecord::GC},       {"AL", &TSettingsRecord::AL},
-      {"CL", &TSettingsRecord::CL},     {"PT", &TSettingsRecord::PT},       {"DS", &TSettingsRecord::DS},
-      {"pW", &TSettingsRecord::pW},     {"pH", &TSettingsRecord::pH},       {"pS", &TSettingsRecord::pS},
-      {"oS", &TSettingsRecord::oS},     {"oC", &TSettingsRecord::oC},       {"fA", &TSettingsRecord::fA},
-      {"fC", &TSettingsRecord::fC},     {"jQ", &TSettingsRecord::jQ},
-  };
-  return fields;
-}
-
-bool SetSettingsValue(TSettingsRecord& record, const QString& name, const QString& text) {
-  bool ok = false;
-  if (name == QLatin1String("R")) {
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok) return false;
-    record.R = static_cast<float>(v);
-    return true;
-  }
-  for (const auto& f : SettingsIntFields()) {
-    if (name == QLatin1String(f.Name)) {
-      const int v = text.trimmed().toInt(&ok, 0);
-      if (!ok) return false;
-      record.*f.Field = v;
-      return true;
-    }
-  }
-  return false;
-}
 
 // --- the store -------------------------------------------------------------------
 
@@ -310,31 +265,6 @@ void SavePageNumberSettings(const QString& value) {
 }
 
 // --- files -------------------------------------------------------------------------
-
-namespace {
-QString LowerSuffix(const QString& fileName) {
-  const int slash = std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
-  const int dot = fileName.lastIndexOf(QLatin1Char('.'));
-  if (dot <= slash) return QString();
-  return fileName.mid(dot).toLower();
-}
-}  // namespace
-
-bool IsTiffFile(const QString& fileName) {
-  const QString s = LowerSuffix(fileName);
-  return s == QLatin1String(".tif") || s == QLatin1String(".tiff");
-}
-
-bool IsPdfFile(const QString& fileName) { return LowerSuffix(fileName) == QLatin1String(".pdf"); }
-
-bool IsJpegFile(const QString& fileName) {
-  const QString s = LowerSuffix(fileName);
-  return s == QLatin1String(".jpg") || s == QLatin1String(".jpeg");
-}
-
-bool IsImageFile(const QString& fileName) {
-  return IsTiffFile(fileName) || IsPdfFile(fileName) || IsJpegFile(fileName);
-}
 
 QStringList FindImageFiles(const QString& folder, bool recursive) {
   QStringList files;

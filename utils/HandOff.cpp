@@ -1,4 +1,4 @@
-#include "app/HandOff.h"
+#include "utils/HandOff.h"
 
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/SafeWrite.h"
+#include "pagework/SafeWrite.h"
 
 QString HandOffListFilePath() { return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffListFileName)); }
 

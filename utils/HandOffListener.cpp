@@ -1,4 +1,4 @@
-#include "app/HandOffListener.h"
+#include "utils/HandOffListener.h"
 
 bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName) {
   server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
