@@ -45,9 +45,33 @@ std::string LocalTimeStamp() {
   return text;
 }
 
-[[maybe_unused]] int RoundDpi(double value) {
-  if (!std::isfinite(value)) return 0;
-  return static_cast<int>(std::clamp(std::nearbyint(value), 0.0, 65535.0));
+constexpr double kMetresPerInch = 0.0254;
+
+// Pixels per metre of pixels spread over points: a whole dpi when the real
+// resolution lies within 0.5 % of one (so that 300 stays 300 however the
+// writer rounded its page size), otherwise the real resolution.
+[[maybe_unused]] int PelsPerMeterOfPoints(int pixels, double points) {
+  const double dpi = pixels * 72.0 / points;
+  if (!std::isfinite(dpi) || dpi <= 0) return DpiToPelsPerMeter(1);
+  const double whole = std::nearbyint(dpi);
+  if (whole >= 1 && std::abs(dpi - whole) <= 0.005 * whole)
+    return DpiToPelsPerMeter(static_cast<int>(std::min(whole, 65535.0)));
+  return static_cast<int>(std::clamp(std::nearbyint(dpi / kMetresPerInch), 1.0, 65535.0 / kMetresPerInch));
+}
+
+// The size in points of a side of pixels at ppm pixels per metre; a whole
+// dpi gives the exact points of that dpi.
+double PagePoints(int pixels, int ppm) {
+  const int dpi = PelsPerMeterToDpi(ppm);
+  if (ppm <= 0 || DpiToPelsPerMeter(dpi) == ppm) return PdfPoints(pixels, dpi);
+  return std::clamp(pixels * 72.0 / (ppm * kMetresPerInch), 0.0001, 14400000.0);
+}
+
+// A document that is locked says so instead of loading as nothing.
+void ThrowIfLocked(const TPDFParser& parser) {
+  if (parser.Failure() == TPDFParser::pfNeedsPassword) throw EImagingError("The PDF file is protected by a password");
+  if (parser.Failure() == TPDFParser::pfUnsupportedEncryption)
+    throw EImagingError("The PDF file is encrypted in a way this program cannot read");
 }
 
 // Decodes page number (1-based) of a parsed document into out. False when
@@ -101,14 +125,12 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
   }
 #endif
   // Resolution: image pixels over the MediaBox in inches.
-  int xDpi = RoundDpi(record->Width / ((record->MediaBox[2] - record->MediaBox[0]) / 72.0));
-  int yDpi = RoundDpi(record->Height / ((record->MediaBox[3] - record->MediaBox[1]) / 72.0));
-  if (xDpi < 1) xDpi = 1;
-  if (yDpi < 1) yDpi = 1;
-  if (record->Rotate == 90 || record->Rotate == 270) std::swap(xDpi, yDpi);
+  int xPpm = PelsPerMeterOfPoints(record->Width, record->MediaBox[2] - record->MediaBox[0]);
+  int yPpm = PelsPerMeterOfPoints(record->Height, record->MediaBox[3] - record->MediaBox[1]);
+  if (record->Rotate == 90 || record->Rotate == 270) std::swap(xPpm, yPpm);
   out.Assign(*decoded);
-  out.SetXDotsPerInch(xDpi);
-  out.SetYDotsPerInch(yDpi);
+  out.SetXPelsPerMeter(xPpm);
+  out.SetYPelsPerMeter(yPpm);
   return true;
 #else
   (void)out;
@@ -189,10 +211,10 @@ std::string EscapePdfString(const std::string& text) {
   return out;
 }
 
-int PdfPoints(int pixels, int dpi) {
+double PdfPoints(int pixels, int dpi) {
   if (dpi <= 0) dpi = ImagingHooks().ScreenDpiX;
-  const double points = std::nearbyint(static_cast<double>(pixels) * 72.0 / dpi);
-  return std::max(1, static_cast<int>(std::min(points, 14400000.0)));
+  if (dpi <= 0) dpi = 96;
+  return std::clamp(static_cast<double>(pixels) * 72.0 / dpi, 0.0001, 14400000.0);
 }
 
 // --- writer ---------------------------------------------------------------------
@@ -274,7 +296,7 @@ void TPdfDocumentWriter::AddPage(const TPdfPageImage& page) {
   Line("/Parent 2 0 R");
   Line("/Resources " + Num(resourcesObject) + " 0 R");
   Line("/Contents [" + Num(contentObject) + " 0 R]");
-  Line("/MediaBox [0 0 " + Num(page.PageWidth) + " " + Num(page.PageHeight) + "]");
+  Line("/MediaBox [0 0 " + w + " " + h + "]");
   Line(">>");
   Line("endobj");
 
@@ -379,8 +401,8 @@ TPdfPageImage TPdfGraphic::EncodePage(const TDibGraphic& page) {
   TPdfPageImage out;
   out.Width = page.Width();
   out.Height = page.Height();
-  out.PageWidth = PdfPoints(page.Width(), page.XDotsPerInch());
-  out.PageHeight = PdfPoints(page.Height(), page.YDotsPerInch());
+  out.PageWidth = PagePoints(page.Width(), page.XPelsPerMeter());
+  out.PageHeight = PagePoints(page.Height(), page.YPelsPerMeter());
 #if VELTRAX_PDF_CODECS
   if (page.ImageFormat() == ifBlackWhite) {
     // One Group 4 strip written by the TIFF writer, taken over unchanged.
@@ -453,10 +475,15 @@ int TPdfGraphic::GetImageCount(TStream& stream) {
 }
 
 void TPdfGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
+  bool parsed = false;
   try {
-    if (!parser_.Parse(stream)) return;
+    parsed = parser_.Parse(stream);
   } catch (...) {
     parser_.Reset();
+    return;
+  }
+  if (!parsed) {
+    ThrowIfLocked(parser_);
     return;
   }
   int last = Progress(0, 0, -1, 100);
@@ -477,7 +504,10 @@ void TPdfGraphic::LoadFromStream(TStream& stream) {
     TDibGraphic::LoadFromStream(stream);  // switches LoadAllFrames off
     return;
   }
-  if (count == 0) return;  // not a document this reader can read: unchanged
+  if (count == 0) {
+    ThrowIfLocked(parser_);
+    return;  // not a document this reader can read: unchanged
+  }
   // Every frame decoded from this graphic's parse instead of one parse per
   // frame.
   const bool animate = Animate;

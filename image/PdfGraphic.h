@@ -5,15 +5,17 @@
 // (taken unchanged, no re-coding); every other page as baseline JPEG at
 // quality 80 (4-bit grey as 8-bit grey, palette pages as 24-bit colour).
 // The page size in points is the pixel size at the image's resolution,
-// rounded to whole points. All four ways of writing produce the same object
+// written with four decimals. All four ways of writing produce the same object
 // layout; lines end in CR LF.
 //
 // Reading: TPDFParser locates the image of a page; JPEG data is decoded by
 // the JPEG reader, anything else is wrapped as a one-strip TIFF
 // (TTiffEncoder) and decoded by the TIFF reader. The resolution comes from
-// the MediaBox. GetImageCount returns 0 for anything it cannot read, and
-// LoadImageFromStream leaves the image unchanged when the page cannot be
-// located; only errors of the image decoders themselves propagate.
+// the MediaBox (a whole dpi when within 0.5 % of one). GetImageCount
+// returns 0 for anything it cannot read, and LoadImageFromStream leaves the
+// image unchanged when the page cannot be located; only errors of the image
+// decoders, and a document locked by a password (or by an encryption
+// this reader does not know), raise.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +31,8 @@
 struct TPdfPageImage {
   int Width = 0;  // pixels
   int Height = 0;
-  int PageWidth = 0;  // points (MediaBox and image scale)
-  int PageHeight = 0;
+  double PageWidth = 0;  // points (MediaBox and image scale)
+  double PageHeight = 0;
   bool Ccitt = false;  // CCITT Group 4 1-bit data; otherwise JPEG
   bool Gray = false;   // JPEG with one component
   std::vector<std::uint8_t> Data;
@@ -77,8 +79,8 @@ class TPdfDocumentWriter {
 std::string FormatPdfNumber(double value);
 // Literal-string escapes of the information dictionary.
 std::string EscapePdfString(const std::string& text);
-// Page size in whole points of a side of pixels at dpi dots per inch.
-int PdfPoints(int pixels, int dpi);
+// Page size in points of a side of pixels at dpi dots per inch.
+double PdfPoints(int pixels, int dpi);
 
 class TPdfGraphic : public TDibGraphic {
  public:

@@ -222,10 +222,12 @@ bool BoolValue(sv text, sv key) {
 
 // Numbers of the array that opens at p ('['), rounded to integers, and the
 // targets of "N G R" references inside it.
-bool ParseArray(sv t, std::size_t p, std::vector<std::int64_t>& numbers, std::vector<std::int64_t>& refs) {
+bool ParseArray(sv t, std::size_t p, std::vector<std::int64_t>& numbers, std::vector<std::int64_t>& refs,
+                std::vector<double>* reals = nullptr) {
   if (p >= t.size() || t[p] != '[') return false;
   numbers.clear();
   refs.clear();
+  if (reals) reals->clear();
   int depth = 0;
   std::size_t i = p;
   while (i < t.size()) {
@@ -261,6 +263,7 @@ bool ParseArray(sv t, std::size_t p, std::vector<std::int64_t>& numbers, std::ve
         if (numbers.size() >= 2) {
           refs.push_back(numbers[numbers.size() - 2]);
           numbers.resize(numbers.size() - 2);
+          if (reals) reals->resize(numbers.size());
         }
         continue;
       }
@@ -288,6 +291,7 @@ bool ParseArray(sv t, std::size_t p, std::vector<std::int64_t>& numbers, std::ve
       if (!any || k != token.size()) continue;  // not a number
       if (negative) v = -v;
       numbers.push_back(static_cast<std::int64_t>(std::floor(v + 0.5)));
+      if (reals) reals->push_back(v);
     }
   }
   return false;
@@ -299,6 +303,89 @@ sv NameAt(sv t, std::size_t p) {
   std::size_t end = p + 1;
   while (end < t.size() && IsRegular(t[end])) ++end;
   return t.substr(p + 1, end - p - 1);
+}
+
+// The bytes of the literal "( )" or hex "< >" string at p.
+bool StringAt(sv t, std::size_t p, std::string& out) {
+  out.clear();
+  if (p >= t.size()) return false;
+  if (t[p] == '<') {
+    int high = -1;
+    for (std::size_t i = p + 1; i < t.size(); ++i) {
+      const char c = t[i];
+      if (c == '>') {
+        if (high >= 0) out += static_cast<char>(high << 4);
+        return true;
+      }
+      int v;
+      if (IsDigit(c))
+        v = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+      else if (IsWhite(c))
+        continue;
+      else
+        return false;
+      if (high < 0) {
+        high = v;
+      } else {
+        out += static_cast<char>((high << 4) | v);
+        high = -1;
+      }
+    }
+    return false;
+  }
+  if (t[p] != '(') return false;
+  int depth = 1;
+  for (std::size_t i = p + 1; i < t.size(); ++i) {
+    char c = t[i];
+    if (c == '\\') {
+      if (++i >= t.size()) return false;
+      c = t[i];
+      switch (c) {
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case '\r':  // a line continuation
+          if (i + 1 < t.size() && t[i + 1] == '\n') ++i;
+          break;
+        case '\n':
+          break;
+        default:
+          if (c >= '0' && c <= '7') {
+            int v = c - '0';
+            for (int k = 0; k < 2 && i + 1 < t.size() && t[i + 1] >= '0' && t[i + 1] <= '7'; ++k)
+              v = v * 8 + (t[++i] - '0');
+            out += static_cast<char>(v & 0xFF);
+          } else {
+            out += c;
+          }
+      }
+      continue;
+    }
+    if (c == '(') ++depth;
+    if (c == ')' && --depth == 0) return true;
+    if (c == '\r') {  // a line end inside the string reads as one line feed
+      if (i + 1 < t.size() && t[i + 1] == '\n') ++i;
+      c = '\n';
+    }
+    out += c;
+  }
+  return false;
 }
 
 std::int64_t ReadBigEndian(const std::uint8_t* p, int width) {
@@ -409,6 +496,9 @@ void TPDFParser::Reset() {
   cache_.clear();
   expandedStreams_.clear();
   root_ = -1;
+  failure_ = pfNone;
+  security_ = TPdfSecurity{};
+  clearImages_.clear();
   columns_ = predictor_ = 0;
   lookupDepth_ = 0;
   pages_.clear();
@@ -481,10 +571,7 @@ bool TPDFParser::ParseBuffer() {
   if (buf.substr(0, 5) != "%PDF-") return false;
   std::int64_t offset;
   if (!FindStartXref(offset)) return false;
-  if (offset < 0 || offset >= static_cast<std::int64_t>(buf.size())) return false;
-  const bool ok =
-      buf.substr(static_cast<std::size_t>(offset), 4) == "xref" ? ReadClassicTables(offset) : ReadXrefStream(offset);
-  if (!ok || root_ < 0) return false;
+  if (!ReadXrefChain(offset) || root_ < 0) return false;
   return BuildPageTree();
 }
 
@@ -512,55 +599,61 @@ void TPDFParser::AddEntry(const TXrefEntry& entry) {
   xref_.push_back(entry);
 }
 
-bool TPDFParser::ReadClassicTables(std::int64_t offset) {
+bool TPDFParser::ReadXrefChain(std::int64_t offset) {
   const sv buf = View(data_);
   std::unordered_set<std::int64_t> visited;
-  for (;;) {
+  std::string newestTrailer;
+  for (bool newest = true;; newest = false) {
     if (offset < 0 || offset >= static_cast<std::int64_t>(buf.size())) return false;
-    // A /Prev that leads back to a table already read ends the chain.
-    if (!visited.insert(offset).second) return true;
-    std::size_t p = static_cast<std::size_t>(offset);
-    if (buf.substr(p, 4) != "xref") return false;
-    p += 4;
-    for (;;) {
-      p = SkipWhite(buf, p);
-      if (p >= buf.size()) return false;
-      if (buf.substr(p, 7) == "trailer") break;
-      std::int64_t first, count;
-      if (!ReadDigits(buf, p, first, &p)) return false;
-      p = SkipWhite(buf, p);
-      if (!ReadDigits(buf, p, count, &p)) return false;
-      for (std::int64_t i = 0; i < count; ++i) {
-        p = SkipWhite(buf, p);
-        std::int64_t entryOffset;
-        if (!ReadDigits(buf, p, entryOffset, &p)) return false;
-        // The rest of the line (generation, n/f) is not examined.
-        while (p < buf.size() && buf[p] != '\r' && buf[p] != '\n') ++p;
-        if (p < buf.size() && buf[p] == '\r') ++p;
-        if (p < buf.size() && buf[p] == '\n') ++p;
-        AddEntry({first + i, entryOffset, -1});
-      }
-    }
-    p = SkipWhite(buf, p + 7);
-    std::size_t b, e, after;
-    if (!MatchDictionary(buf, p, b, e, after)) return false;
-    const sv trailer = buf.substr(b, e - b);
-    if (FindKeyTopLevel(trailer, "/Encrypt") != npos) return false;  // encrypted files are not read
+    // A /Prev that leads back to a section already read ends the chain.
+    if (!visited.insert(offset).second) break;
+    std::string trailer;
+    const bool classic = buf.substr(static_cast<std::size_t>(offset), 4) == "xref";
+    if (!(classic ? ReadClassicTable(offset, trailer) : ReadXrefStream(offset, trailer))) return false;
     std::int64_t v;
     if (root_ < 0 && DigitsAfter(trailer, FindKeyTopLevel(trailer, "/Root"), v)) root_ = v;
-    if (!DigitsAfter(trailer, FindKeyTopLevel(trailer, "/Prev"), v)) return true;
+    if (newest) newestTrailer = trailer;
+    if (!DigitsAfter(trailer, FindKeyTopLevel(trailer, "/Prev"), v)) break;
     offset = v;
   }
+  return OpenSecurity(newestTrailer);
 }
 
-bool TPDFParser::ReadXrefStream(std::int64_t offset) {
+bool TPDFParser::ReadClassicTable(std::int64_t offset, std::string& trailer) {
+  const sv buf = View(data_);
+  std::size_t p = static_cast<std::size_t>(offset) + 4;  // after "xref"
+  for (;;) {
+    p = SkipWhite(buf, p);
+    if (p >= buf.size()) return false;
+    if (buf.substr(p, 7) == "trailer") break;
+    std::int64_t first, count;
+    if (!ReadDigits(buf, p, first, &p)) return false;
+    p = SkipWhite(buf, p);
+    if (!ReadDigits(buf, p, count, &p)) return false;
+    for (std::int64_t i = 0; i < count; ++i) {
+      p = SkipWhite(buf, p);
+      std::int64_t entryOffset;
+      if (!ReadDigits(buf, p, entryOffset, &p)) return false;
+      // The rest of the line (generation, n/f) is not examined.
+      while (p < buf.size() && buf[p] != '\r' && buf[p] != '\n') ++p;
+      if (p < buf.size() && buf[p] == '\r') ++p;
+      if (p < buf.size() && buf[p] == '\n') ++p;
+      AddEntry({first + i, entryOffset, -1});
+    }
+  }
+  p = SkipWhite(buf, p + 7);
+  std::size_t b, e, after;
+  if (!MatchDictionary(buf, p, b, e, after)) return false;
+  trailer.assign(buf.substr(b, e - b));
+  return true;
+}
+
+bool TPDFParser::ReadXrefStream(std::int64_t offset, std::string& trailer) {
   TCachedObject object;
   if (!ReadDirectObject(offset, -1, object) || object.DictEnd < 0) return false;
   const sv text = object.Text;
   for (sv required : {"/Type", "/XRef", "/Filter", "/FlateDecode", "/DecodeParms"})
     if (text.find(required) == npos) return false;
-  if (FindKeyTopLevel(text, "/Encrypt") != npos) return false;
-  if (!DigitsAfter(text, FindKeyTopLevel(text, "/Root"), root_)) return false;
 
   std::vector<std::int64_t> w, index, refs;
   if (!ArrayValue(text, "/W", w, refs) || w.size() < 3 || w[0] != 1) return false;
@@ -571,6 +664,7 @@ bool TPDFParser::ReadXrefStream(std::int64_t offset) {
   if (!ArrayValue(text, "/Index", index, refs)) index = {0, INT64_MAX};
   if (index.size() % 2 != 0) index.pop_back();
 
+  // Cross-reference streams are never encrypted.
   std::vector<std::uint8_t> data;
   if (!DecodeFlateStream(object, data)) return false;
   const std::size_t entrySize = 1 + static_cast<std::size_t>(w2) + static_cast<std::size_t>(w3);
@@ -590,7 +684,107 @@ bool TPDFParser::ReadXrefStream(std::int64_t offset) {
         AddEntry({first + i, f3, f2});
     }
   }
+  trailer = object.Text;
   return true;
+}
+
+bool TPDFParser::OpenSecurity(const std::string& trailer) {
+  const std::size_t at = FindKeyTopLevel(trailer, "/Encrypt");
+  if (at == npos) return true;
+  failure_ = pfUnsupportedEncryption;
+  // The dictionary inline or as a reference (it is never encrypted itself).
+  std::string text;
+  std::size_t p = SkipWhite(trailer, at);
+  std::size_t b, e, after;
+  std::int64_t target;
+  if (trailer.compare(p, 2, "<<") == 0 && MatchDictionary(trailer, p, b, e, after)) {
+    text = trailer.substr(b, e - b);
+  } else if (ReferenceAt(trailer, p, target)) {
+    const TCachedObject* object = Lookup(target);
+    if (!object) return false;
+    text = object->Text;
+  } else {
+    return false;
+  }
+  cache_.clear();  // nothing read so far may stay: object streams were still encrypted
+  expandedStreams_.clear();
+
+  TPdfSecurity::TParameters parameters;
+  auto name = [&](sv dict, sv key) {
+    const std::size_t k = FindKeyTopLevel(dict, key);
+    return k == npos ? std::string() : std::string(NameAt(dict, SkipWhite(dict, k)));
+  };
+  auto integer = [&](sv key, std::int64_t& value) {
+    const std::size_t k = FindKeyTopLevel(text, key);
+    if (k == npos) return false;
+    std::size_t q = SkipWhite(text, k);
+    const bool negative = q < text.size() && text[q] == '-';
+    if (q < text.size() && (text[q] == '-' || text[q] == '+')) ++q;
+    if (!ReadDigits(text, q, value)) return false;
+    if (negative) value = -value;
+    return true;
+  };
+  auto string = [&](sv key, std::string& value) {
+    const std::size_t k = FindKeyTopLevel(text, key);
+    if (k != npos) StringAt(text, SkipWhite(text, k), value);
+  };
+  parameters.Filter = name(text, "/Filter");
+  std::int64_t v;
+  if (integer("/V", v)) parameters.V = static_cast<int>(std::clamp<std::int64_t>(v, 0, 100));
+  if (integer("/R", v)) parameters.R = static_cast<int>(std::clamp<std::int64_t>(v, 0, 100));
+  if (integer("/Length", v)) parameters.LengthBits = static_cast<int>(std::clamp<std::int64_t>(v, 0, 4096));
+  if (parameters.V == 4 && FindKeyTopLevel(text, "/Length") == npos) parameters.LengthBits = 128;
+  if (!integer("/P", v)) return false;
+  parameters.P = v;
+  {
+    const std::size_t k = FindKeyTopLevel(text, "/EncryptMetadata");
+    parameters.EncryptMetadata = k == npos || text.compare(SkipWhite(text, k), 5, "false") != 0;
+  }
+  string("/O", parameters.O);
+  string("/U", parameters.U);
+  string("/OE", parameters.OE);
+  string("/UE", parameters.UE);
+  if (parameters.V >= 4) {
+    // The stream crypt filter: /Identity unless /StmF names one of /CF.
+    const std::string stmF = name(text, "/StmF");
+    parameters.StreamMethod = TPdfSecurity::cmIdentity;
+    if (!stmF.empty() && stmF != "Identity") {
+      const std::string filters = DictValue(text, "/CF");
+      const std::size_t k = FindKeyTopLevel(filters, "/" + stmF);
+      if (k == npos) return false;
+      const std::size_t q = SkipWhite(filters, k);
+      if (filters.compare(q, 2, "<<") != 0 || !MatchDictionary(filters, q, b, e, after)) return false;
+      const std::string filter = filters.substr(b, e - b);
+      const std::string method = name(filter, "/CFM");
+      if (method == "V2")
+        parameters.StreamMethod = TPdfSecurity::cmRc4;
+      else if (method == "AESV2")
+        parameters.StreamMethod = TPdfSecurity::cmAesV2;
+      else if (method == "AESV3")
+        parameters.StreamMethod = TPdfSecurity::cmAesV3;
+      else if (method != "None")
+        return false;
+      std::int64_t bytes;
+      if (parameters.V == 4 && IntValue(filter, "/Length", bytes) && bytes >= 5 && bytes <= 16)
+        parameters.LengthBits = static_cast<int>(bytes * 8);
+    }
+  }
+  // The first string of /ID.
+  const std::size_t id = FindKeyTopLevel(trailer, "/ID");
+  if (id != npos) {
+    std::size_t q = SkipWhite(trailer, id);
+    if (q < trailer.size() && trailer[q] == '[') StringAt(trailer, SkipWhite(trailer, q + 1), parameters.FirstId);
+  }
+  switch (security_.Open(parameters)) {
+    case TPdfSecurity::orOpened:
+      failure_ = pfNone;
+      return true;
+    case TPdfSecurity::orNeedsPassword:
+      failure_ = pfNeedsPassword;
+      return false;
+    default:
+      return false;
+  }
 }
 
 bool TPDFParser::ReadDirectObject(std::int64_t address, std::int64_t number, TCachedObject& out) const {
@@ -604,6 +798,7 @@ bool TPDFParser::ReadDirectObject(std::int64_t address, std::int64_t number, TCa
   if (!ReadDigits(buf, p, g, &p)) return false;
   p = SkipWhite(buf, p);
   if (buf.substr(p, 3) != "obj") return false;
+  out.Generation = g;
   p = SkipWhite(buf, p + 3);
   if (buf.substr(p, 2) == "<<") {
     std::size_t b, e, after;
@@ -668,7 +863,7 @@ bool TPDFParser::ObjectText(std::int64_t number, std::string& text) {
   return true;
 }
 
-bool TPDFParser::DecodeFlateStream(const TCachedObject& object, std::vector<std::uint8_t>& out) {
+bool TPDFParser::DecodeFlateStream(const TCachedObject& object, std::vector<std::uint8_t>& out, std::int64_t number) {
   const std::string text = object.Text;  // a copy: lookups below may grow the cache
   int columns = 0, predictor = 0;
   const std::string parms = DictValue(text, "/DecodeParms");
@@ -682,7 +877,15 @@ bool TPDFParser::DecodeFlateStream(const TCachedObject& object, std::vector<std:
   std::int64_t length, address;
   if (!IntOrRef(text, "/Length", length) || !StreamDataAddress(object.DictEnd, address)) return false;
   if (length < 0 || address + length > static_cast<std::int64_t>(data_.size())) return false;
-  if (!Inflate(data_.data() + address, static_cast<std::size_t>(length), kMaxStructureStream, out)) return false;
+  if (number >= 0 && security_.Active()) {
+    std::vector<std::uint8_t> clear;
+    if (!security_.DecryptStream(number, object.Generation, data_.data() + address, static_cast<std::size_t>(length),
+                                 clear) ||
+        !Inflate(clear.data(), clear.size(), kMaxStructureStream, out))
+      return false;
+  } else if (!Inflate(data_.data() + address, static_cast<std::size_t>(length), kMaxStructureStream, out)) {
+    return false;
+  }
   if (columns > 0 && predictor >= 10) {
     if (out.size() % (static_cast<std::size_t>(columns) + 1) != 0) return false;
     if (!UnpredictPng(out, static_cast<std::size_t>(columns), 1)) return false;
@@ -701,7 +904,7 @@ bool TPDFParser::ExpandObjectStream(std::int64_t streamNumber) {
   std::int64_t n, first;
   if (!IntOrRef(text, "/N", n) || !IntOrRef(text, "/First", first)) return false;
   std::vector<std::uint8_t> data;
-  if (!DecodeFlateStream(object, data)) return false;
+  if (!DecodeFlateStream(object, data, streamNumber)) return false;
   const sv body = View(data);
   if (first < 0 || first > static_cast<std::int64_t>(body.size())) return false;
 
@@ -754,17 +957,17 @@ bool TPDFParser::IntOrRef(std::string_view text, std::string_view key, std::int6
 }
 
 bool TPDFParser::ArrayValue(std::string_view text, std::string_view key, std::vector<std::int64_t>& numbers,
-                            std::vector<std::int64_t>& refs) {
+                            std::vector<std::int64_t>& refs, std::vector<double>* reals) {
   std::size_t p = FindKey(text, key);
   if (p == npos) return false;
   p = SkipWhite(text, p);
-  if (p < text.size() && text[p] == '[') return ParseArray(text, p, numbers, refs);
+  if (p < text.size() && text[p] == '[') return ParseArray(text, p, numbers, refs, reals);
   std::int64_t target;
   if (!ReferenceAt(text, p, target)) return false;
   const TCachedObject* object = Lookup(target);
   if (!object) return false;
   const std::string t = object->Text;
-  return ParseArray(t, SkipWhite(t, 0), numbers, refs);
+  return ParseArray(t, SkipWhite(t, 0), numbers, refs, reals);
 }
 
 std::string TPDFParser::DictValue(std::string_view text, std::string_view key) {
@@ -877,19 +1080,25 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   if (!page) return false;
   const std::string pageText = page->Text;
 
-  // The page's own MediaBox (an inherited one is not looked for).
+  // The MediaBox, /Rotate and /Resources are the page's own or those of
+  // its nearest ancestor.
   std::vector<std::int64_t> box, refs;
-  if (!ArrayValue(pageText, "/MediaBox", box, refs) || box.size() != 4) return false;
-  std::copy(box.begin(), box.end(), record.MediaBox);
-  if (box[2] - box[0] <= 0 || box[3] - box[1] <= 0) return false;
+  std::vector<double> realBox;
+  if (!ArrayValue(InheritedText(pageText, "/MediaBox"), "/MediaBox", box, refs, &realBox) || realBox.size() != 4)
+    return false;
+  std::copy(realBox.begin(), realBox.end(), record.MediaBox);
+  if (!(realBox[2] - realBox[0] > 0) || !(realBox[3] - realBox[1] > 0)) return false;
 
-  // The XObject dictionary: in the page itself or in its resources.
-  std::string resources = pageText;
+  // The XObject dictionary: in the dictionary that holds the resources, or
+  // in the resources it refers to.
+  std::string holder = InheritedText(pageText, "/Resources");
+  if (holder.empty()) holder = pageText;
+  std::string resources = holder;
   std::size_t p = FindKey(resources, "/XObject");
   if (p == npos) {
     std::int64_t resNumber;
-    const std::size_t r = FindKey(pageText, "/Resources");
-    if (r == npos || !ReferenceAt(pageText, r, resNumber)) return false;
+    const std::size_t r = FindKey(holder, "/Resources");
+    if (r == npos || !ReferenceAt(holder, r, resNumber)) return false;
     const TCachedObject* res = Lookup(resNumber);
     if (!res) return false;
     resources = res->Text;
@@ -925,9 +1134,10 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   if (!image || image->DictEnd < 0) return false;
   const std::string imageText = image->Text;
   const std::int64_t imageDictEnd = image->DictEnd;
+  const std::int64_t imageGeneration = image->Generation;
 
   std::int64_t v;
-  if (SignedValue(pageText, "/Rotate", v)) {
+  if (SignedValue(InheritedText(pageText, "/Rotate"), "/Rotate", v)) {
     v %= 360;
     if (v < 0) v += 360;
     record.Rotate = (v % 90 == 0) ? static_cast<int>(v) : 0;
@@ -947,6 +1157,15 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   if (!IntOrRef(imageText, "/Length", record.Length)) return false;
   if (!StreamDataAddress(imageDictEnd, record.DataAddress)) return false;
   if (record.Length < 0 || record.DataAddress + record.Length > static_cast<std::int64_t>(data_.size())) return false;
+  record.ImageObject = imageNumber;
+  if (security_.Active()) {
+    std::vector<std::uint8_t>& clear = clearImages_[imageNumber];
+    if (!security_.DecryptStream(imageNumber, imageGeneration, data_.data() + record.DataAddress,
+                                 static_cast<std::size_t>(record.Length), clear))
+      return false;
+    record.Decrypted = true;
+    record.Length = static_cast<std::int64_t>(clear.size());
+  }
 
   // The filter: one name, or an array of one name. Chained filters and
   // filters other than the four below cannot be decoded.
@@ -1021,7 +1240,7 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
       // An EOL code: at least eleven 0 bits, then a 1 bit (leading fill
       // bits are zeros as well).
       bool startsWithEol = false;
-      const std::uint8_t* d = data_.data() + record.DataAddress;
+      const std::uint8_t* d = ImageBytes(record);
       int zeros = 0;
       for (std::int64_t i = 0; i < std::min<std::int64_t>(record.Length, 64) && !startsWithEol; ++i) {
         bool stop = false;
@@ -1067,10 +1286,8 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
 
 bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t>& data, int& compression) const {
   compression = page.Compression;
-  if (page.DataAddress < 0 || page.Length < 0 ||
-      page.DataAddress + page.Length > static_cast<std::int64_t>(data_.size()))
-    return false;
-  const std::uint8_t* begin = data_.data() + page.DataAddress;
+  const std::uint8_t* begin = ImageBytes(page);
+  if (!begin) return false;
   if (page.Compression != pcDeflate) {
     data.assign(begin, begin + page.Length);
     return true;
@@ -1108,4 +1325,31 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
   if (!UnpredictPng(data, rowBytes, pixelBytes) || data.size() < imageBytes) return false;
   data.resize(imageBytes);
   return true;
+}
+
+const std::uint8_t* TPDFParser::ImageBytes(const TPageRecord& page) const {
+  if (page.Length < 0) return nullptr;
+  if (page.Decrypted) {
+    auto it = clearImages_.find(page.ImageObject);
+    if (it == clearImages_.end() || static_cast<std::int64_t>(it->second.size()) != page.Length) return nullptr;
+    return it->second.data();
+  }
+  if (page.DataAddress < 0 || page.DataAddress + page.Length > static_cast<std::int64_t>(data_.size())) return nullptr;
+  return data_.data() + page.DataAddress;
+}
+
+std::string TPDFParser::InheritedText(const std::string& pageText, std::string_view key) {
+  std::string text = pageText;
+  std::unordered_set<std::int64_t> visited;
+  // A tree deeper than this is damaged (or loops).
+  for (int depth = 0; depth < 64; ++depth) {
+    if (FindKeyTopLevel(text, key) != npos) return text;
+    std::int64_t parent;
+    const std::size_t p = FindKeyTopLevel(text, "/Parent");
+    if (p == npos || !ReferenceAt(text, p, parent) || !visited.insert(parent).second) break;
+    const TCachedObject* node = Lookup(parent);
+    if (!node) break;
+    text = node->Text;
+  }
+  return {};
 }

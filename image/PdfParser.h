@@ -3,10 +3,13 @@
 //
 // It understands exactly what such files need: the header, startxref,
 // classic cross-reference tables (with /Prev chains of incremental
-// updates), cross-reference streams (Flate, PNG predictors), object streams,
-// a page tree whose pages hang under one node reached through first kids,
-// and, per page, the MediaBox, /Rotate and the first image XObject of the
-// page's resources. It renders nothing.
+// updates), cross-reference streams (Flate, PNG predictors; /Prev chains
+// too, mixed with classic tables), object streams, the standard security
+// handler with the empty user password (TPdfSecurity), a page tree whose
+// pages hang under one node reached through first kids, and, per page, the
+// MediaBox, /Rotate and the first image XObject of the page's resources
+// (each taken from the nearest ancestor node when the page lacks it). It
+// renders nothing.
 //
 // Common rules:
 //  - the whole file is copied into memory once per parse; every scan over
@@ -18,8 +21,8 @@
 //    key (first occurrence that ends at a name boundary), skipping one
 //    character after it and then line ends and spaces, then reading decimal
 //    digits; signs and fractions are not read (612.5 reads as 612). Arrays
-//    (/Kids, /W, /Index, /MediaBox) read their numbers with fractions,
-//    rounded to the nearest integer.
+//    (/Kids, /W, /Index) read their numbers with fractions, rounded to the
+//    nearest integer; the MediaBox keeps its real numbers.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +32,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "image/PdfSecurity.h"
 #include "image/Stream.h"
 
 class TPDFParser {
@@ -58,8 +62,8 @@ class TPDFParser {
 
   struct TPageRecord {
     std::int64_t PageObject = 0;
-    std::int64_t MediaBox[4] = {0, 0, 0, 0};  // x0, y0, x1, y1 (rounded)
-    int Width = 0;                            // image pixels
+    double MediaBox[4] = {0, 0, 0, 0};  // x0, y0, x1, y1 in points
+    int Width = 0;                      // image pixels
     int Height = 0;
     std::int64_t Length = 0;  // bytes of stream data
     int Compression = pcNone;
@@ -67,6 +71,10 @@ class TPDFParser {
     int BitsPerPixel = 0;          // BitsPerComponent, times 3 for RGB
     int Rotate = 0;                // 0, 90, 180 or 270
     std::int64_t DataAddress = 0;  // offset of the stream data in the memory copy
+    std::int64_t ImageObject = 0;  // object number of the image
+    // The data was decrypted: it lives apart from the memory copy, and
+    // Length counts the clear bytes.
+    bool Decrypted = false;
     // Further facts of the image dictionary.
     std::uint32_t T4Options = 0;  // Group 3: bit 0 = 2-D coding, bit 2 = fill bits
     bool BlackIs1 = false;        // CCITT data codes black as 1
@@ -85,6 +93,10 @@ class TPDFParser {
   bool ParseBytes(std::vector<std::uint8_t> bytes);
   // Forgets the last parse.
   void Reset();
+
+  // Why the last parse failed, where that is worth telling the user.
+  enum TParseFailure { pfNone, pfNeedsPassword, pfUnsupportedEncryption };
+  TParseFailure Failure() const { return failure_; }
 
   bool Parsed() const { return parsed_; }
   int PageCount() const { return parsed_ ? static_cast<int>(pages_.size()) : 0; }
@@ -106,6 +118,9 @@ class TPDFParser {
   // Number of parses actually done (a kept parse does not count).
   int ParseCount() const { return parseCount_; }
   const std::vector<std::uint8_t>& Bytes() const { return data_; }
+  bool Encrypted() const { return security_.Active(); }
+  // The stored (clear) bytes of a page's image data, Length bytes long.
+  const std::uint8_t* ImageBytes(const TPageRecord& page) const;
 
   // Inflates zlib data; false when it is damaged before any output or would
   // grow beyond maxOutput bytes (with stopAtMax: the first maxOutput bytes
@@ -122,12 +137,21 @@ class TPDFParser {
   struct TCachedObject {
     std::string Text;
     std::int64_t DictEnd = -1;  // buffer position after the dictionary; -1 inside an object stream
+    std::int64_t Generation = 0;
   };
 
   bool ParseBuffer();
   bool FindStartXref(std::int64_t& offset) const;
-  bool ReadClassicTables(std::int64_t offset);
-  bool ReadXrefStream(std::int64_t offset);
+  // Reads the cross-reference sections from offset along their /Prev chain
+  // (classic tables and streams mixed), the newest first.
+  bool ReadXrefChain(std::int64_t offset);
+  bool ReadClassicTable(std::int64_t offset, std::string& trailer);
+  bool ReadXrefStream(std::int64_t offset, std::string& trailer);
+  // Sets up decryption from the newest trailer's /Encrypt and /ID.
+  bool OpenSecurity(const std::string& trailer);
+  // The dictionary text of the page or of its nearest ancestor that has
+  // key; empty when none has.
+  std::string InheritedText(const std::string& pageText, std::string_view key);
   bool BuildPageTree();
   bool ReadPageRecord(std::int64_t pageObject, TPageRecord& record);
   void AddEntry(const TXrefEntry& entry);
@@ -140,7 +164,8 @@ class TPDFParser {
   bool StreamDataAddress(std::int64_t dictEnd, std::int64_t& address) const;
   // Inflated (and un-predicted) data of a Flate stream object (xref and
   // object streams).
-  bool DecodeFlateStream(const TCachedObject& object, std::vector<std::uint8_t>& out);
+  // Object streams are decrypted as the stream of object number first.
+  bool DecodeFlateStream(const TCachedObject& object, std::vector<std::uint8_t>& out, std::int64_t number = -1);
 
   // Integer value of key; an indirect reference is followed to the first
   // integer of the referenced object.
@@ -148,7 +173,7 @@ class TPDFParser {
   // Numbers and reference targets of an array value (followed when the
   // value is an indirect reference).
   bool ArrayValue(std::string_view text, std::string_view key, std::vector<std::int64_t>& numbers,
-                  std::vector<std::int64_t>& refs);
+                  std::vector<std::int64_t>& refs, std::vector<double>* reals = nullptr);
   // Text of a dictionary value: inline "<< >>", the first element of an
   // array, or the referenced object. Empty when absent.
   std::string DictValue(std::string_view text, std::string_view key);
@@ -165,6 +190,9 @@ class TPDFParser {
   std::unordered_map<std::int64_t, TCachedObject> cache_;     // object number -> text
   std::unordered_map<std::int64_t, bool> expandedStreams_;
   std::int64_t root_ = -1;
+  TParseFailure failure_ = pfNone;
+  TPdfSecurity security_;
+  std::unordered_map<std::int64_t, std::vector<std::uint8_t>> clearImages_;  // image object -> decrypted data
   int columns_ = 0;  // /Columns and /Predictor of the last stream that declared them
   int predictor_ = 0;
   int lookupDepth_ = 0;

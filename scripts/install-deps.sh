@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6svg6
   libgl-dev libxkbcommon-dev
-  libtiff-dev libjpeg62-turbo-dev zlib1g-dev
+  libtiff-dev libjpeg62-turbo-dev zlib1g-dev nettle-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-nanum

@@ -103,8 +103,8 @@ TEST(PdfGraphic, OneBitPageIsTheGroup4StripOfTheTiffWriter) {
   const std::string file = Text(ms);
   const std::string strip(image.Data.begin(), image.Data.end());
   EXPECT_NE(file.find(strip), std::string::npos);
-  EXPECT_EQ(image.PageWidth, 120);  // 333 * 72 / 200 = 119.88
-  EXPECT_EQ(image.PageHeight, 44);  // 43.56
+  EXPECT_DOUBLE_EQ(image.PageWidth, 119.88);  // 333 * 72 / 200, not rounded
+  EXPECT_DOUBLE_EQ(image.PageHeight, 43.56);
 }
 
 TEST(PdfGraphic, SavedAtAnOffsetCountsFromTheStartOfThePdf) {
@@ -347,7 +347,9 @@ TEST_F(PdfCorpus, EveryWayOfStoringTheFeynPageGivesItsPixels) {
         "gen-gs-ccitt-k0-eol.pdf", "gen-gs-ccitt-k4-eol.pdf", "gen-gs-flate-predictor15-1bit.pdf",
         "gen-qpdf-flate-nopredictor-1bit.pdf", "gen-gs-runlength-1bit.pdf", "gen-img2pdf-ccitt-blackis1-true.pdf",
         "gen-tiff2pdf-ccitt-g4-3p.pdf", "gen-qpdf-objstm-xrefstream-3p.pdf", "gen-qpdf-linearized-classic-3p.pdf",
-        "gen-exiftool-incremental-classic-3p.pdf", "gen-qpdf-pagetree-chain-two-intermediate-3p.pdf"}) {
+        "gen-exiftool-incremental-classic-3p.pdf", "gen-qpdf-pagetree-chain-two-intermediate-3p.pdf",
+        "gen-qpdf-linearized-objstm-3p.pdf", "gen-qpdf-inherited-mediabox-1p.pdf",
+        "gen-qpdf-encrypted-aes256-emptyuserpw.pdf"}) {
     const auto pageOwner = Load(name);
     const TPdfGraphic& page = *pageOwner;
     ASSERT_FALSE(page.Empty()) << name;
@@ -417,12 +419,11 @@ TEST_F(PdfCorpus, GreyAndColourPagesLoadWithBlackAsBlack) {
 }
 
 TEST_F(PdfCorpus, UnsupportedFilesReportNoPagesOrLeaveTheImageUnchanged) {
-  for (const char* name : {"real-canon-scan-chained-flate-dct-trailing-garbage.pdf", "real-encrypted-rc4-jpeg.pdf",
-                           "real-jbig2-scan-2pages.pdf", "real-jpx-img2pdf.pdf", "gen-img2pdf-jpx-grey.pdf",
-                           "gen-leading-garbage-before-header.pdf", "gen-qpdf-encrypted-aes256-emptyuserpw.pdf",
-                           "gen-exiftool-incremental-xrefstream-unfiltered-3p.pdf",
-                           "gen-qpdf-inherited-mediabox-1p.pdf", "gen-qpdf-pagetree-selfloop-malformed.pdf",
-                           "gen-qpdf-pagetree-split-two-nodes-3p.pdf", "gen-gs-ccitt-k0.pdf", "gen-gs-ccitt-k4.pdf"}) {
+  for (const char* name :
+       {"real-canon-scan-chained-flate-dct-trailing-garbage.pdf", "real-jbig2-scan-2pages.pdf", "real-jpx-img2pdf.pdf",
+        "gen-img2pdf-jpx-grey.pdf", "gen-leading-garbage-before-header.pdf",
+        "gen-exiftool-incremental-xrefstream-unfiltered-3p.pdf", "gen-qpdf-pagetree-selfloop-malformed.pdf",
+        "gen-qpdf-pagetree-split-two-nodes-3p.pdf", "gen-gs-ccitt-k0.pdf", "gen-gs-ccitt-k4.pdf"}) {
     TPdfGraphic page;
     DrawPattern(page, 9, 9, 72);
     TDibGraphic before;
@@ -434,11 +435,6 @@ TEST_F(PdfCorpus, UnsupportedFilesReportNoPagesOrLeaveTheImageUnchanged) {
       EXPECT_TRUE(SamePixels(page, before)) << name << " page " << k;
     }
   }
-  // Linearized with object streams: its xref stream's /Prev is not
-  // followed; whatever comes out must not crash.
-  TPdfGraphic page;
-  TFileStream f(SharedFile("testdata/pdf/gen-qpdf-linearized-objstm-3p.pdf"), TFileMode::fmOpenRead);
-  for (int k = 1; k <= page.GetImageCount(f); ++k) page.LoadImageFromStream(f, k);
 }
 
 TEST_F(PdfCorpus, FirstImageOfAPageAndImageMasks) {

@@ -63,7 +63,7 @@ TEST(PdfWriter, NumbersAndStrings) {
   EXPECT_EQ(EscapePdfString("a(b)c\\d\re\n"), "a\\(b\\)c\\\\d\\re\n");
   EXPECT_EQ(PdfPoints(2550, 300), 612);
   EXPECT_EQ(PdfPoints(3300, 300), 792);
-  EXPECT_EQ(PdfPoints(1, 300), 1) << "never an empty page";
+  EXPECT_DOUBLE_EQ(PdfPoints(1, 300), 0.24) << "real points, not whole ones";
 }
 
 TEST(PdfWriter, OnePageLayoutByteForByte) {
