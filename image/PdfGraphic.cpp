@@ -561,10 +561,11 @@ void TPdfGraphic::SaveFramesToPdfFile(const std::string& fileName) {
   TFileStream file(fileName, TFileMode::fmCreate);
   TPdfDocumentWriter writer(file, std::max(frames, 1), false);
   writer.Begin();
+  int last = Progress(0, 0, -1, 100);
   if (frames == 0) {
     writer.AddPage(EncodePage(*this));
+    last = Progress(100, 0, last, 100);
   } else {
-    int last = Progress(0, 0, -1, frames);
     // The frames stay where they are while they are encoded.
     WritePages(
         writer, frames,

@@ -425,9 +425,9 @@ void TTiffGraphic::LoadImageFromStream(TStream& stream, int imageNumber) {
   int last = Progress(0, 0, -1, 100);
   if (stream.Position() != 0) {
     std::unique_ptr<TMemoryStream> copy = CopyRest(stream);
-    ReadPage(*copy, imageNumber);
+    ReadPage(*copy, imageNumber, last);
   } else {
-    ReadPage(stream, imageNumber);
+    ReadPage(stream, imageNumber, last);
   }
   Progress(100, 0, last, 100);
 }
@@ -469,10 +469,12 @@ bool DecodeGroup4Strips(TIFF* tif, TDibGraphic& image) {
 
 }  // namespace
 
-void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
+void TTiffGraphic::ReadPage(TStream& stream, int pageNumber, int& last) {
   lastError_.clear();
   lastWarning_.clear();
-  TiffHandle handle = OpenTiff(stream, "r", this);
+  // "c": strips stay as the file has them (no splitting of one-strip
+  // pages), so that RowsPerStrip is the file's own.
+  TiffHandle handle = OpenTiff(stream, "rc", this);
   TIFF* tif = handle.get();
   // A page beyond the last one is an error, not a quiet first page.
   if (pageNumber < 1) throw ETiffError("TIFFSetDirectory");
@@ -632,7 +634,67 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
   const int h = static_cast<int>(height);
   const int w = static_cast<int>(width);
   const std::size_t stride = static_cast<std::size_t>(BytesPerScanLine());
-  int last = -1;
+  const std::size_t lineBytes = static_cast<std::size_t>(scanlineSize);
+  const bool expandBits = format == ifColor16 && bitsPerSample == 1;
+  const bool pixelRows = bytesPerPixel >= 3;
+  // Stores one decoded row of samples (as libtiff's scanline read gives it).
+  auto storeRow = [&](const std::uint8_t* src, int y) {
+    std::uint8_t* row = ScanLine(y);
+    if (expandBits) {
+      ExpandBitsToNibbles(src, lineBytes, row, w);
+    } else if (pixelRows) {
+      const int count = static_cast<int>(std::min<std::size_t>(w, lineBytes / bytesPerPixel));
+      for (int x = 0; x < count; ++x) {
+        const std::uint8_t* p = src + static_cast<std::size_t>(x) * bytesPerPixel;
+        if (format == ifTrueColor) {
+          row[3 * x] = p[2];
+          row[3 * x + 1] = p[1];
+          row[3 * x + 2] = p[0];
+        } else {
+          SetPixel(x, y, RgbColor(p[0], p[1], p[2]));
+        }
+      }
+    } else {
+      std::memcpy(row, src, std::min(lineBytes, stride));
+    }
+  };
+  // Tiled pages that a direct read could take row by row if they were in
+  // strips: read tile by tile when libtiff's whole-page read refuses them.
+  const bool tilesAsRows = TIFFIsTiled(tif) && compressionTag != COMPRESSION_JPEG && planar == PLANARCONFIG_CONTIG &&
+                           bitsPerSample <= 8 &&
+                           (totalBits == 1 || totalBits == 4 || totalBits == 8 || totalBits == 24) &&
+                           (grey || photometric == PHOTOMETRIC_PALETTE || photometric == PHOTOMETRIC_RGB) &&
+                           (format != ifTrueColor || (photometric == PHOTOMETRIC_RGB && totalBits == 24));
+  bool readTiles = false;
+  // Decodes every tile into a band of page rows, then stores the band.
+  auto readTileRows = [&] {
+    std::uint32_t tileWidth = 0, tileLength = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+    const std::uint64_t tileSize = TIFFTileSize64(tif);
+    const std::uint64_t tileRowBytes = TIFFTileRowSize64(tif);
+    if (tileWidth == 0 || tileLength == 0 || tileRowBytes == 0 || tileSize < tileRowBytes * tileLength ||
+        tileSize > static_cast<std::uint64_t>(kMaxLibraryAlloc) ||
+        (static_cast<std::uint64_t>(tileWidth) * static_cast<std::uint64_t>(totalBits)) % 8 != 0 || tileLength > height)
+      throw ETiffError("TIFFReadEncodedTile");
+    std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileSize));
+    std::vector<std::uint8_t> band(static_cast<std::size_t>(tileLength) * lineBytes);
+    for (std::uint32_t top = 0; top < height; top += tileLength) {
+      const std::uint32_t rows = std::min(tileLength, height - top);
+      for (std::uint32_t left = 0; left < width; left += tileWidth) {
+        if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, left, top, 0, 0), tile.data(),
+                                static_cast<tmsize_t>(tileSize)) < 0)
+          throw ETiffError("TIFFReadEncodedTile");
+        const std::size_t offset = static_cast<std::size_t>(static_cast<std::uint64_t>(left) * totalBits / 8);
+        if (offset >= lineBytes) continue;
+        const std::size_t bytes = std::min<std::size_t>(static_cast<std::size_t>(tileRowBytes), lineBytes - offset);
+        for (std::uint32_t r = 0; r < rows; ++r)
+          std::memcpy(band.data() + r * lineBytes + offset, tile.data() + r * tileRowBytes, bytes);
+      }
+      for (std::uint32_t r = 0; r < rows; ++r) storeRow(band.data() + r * lineBytes, static_cast<int>(top + r));
+      last = Progress(10 + 80 * static_cast<std::int64_t>(top + rows) / h, 0, last, 100);
+    }
+  };
 
   if (rgbaRoute) {
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) * height;
@@ -645,11 +707,18 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
     }
     last = Progress(5, 0, last, 100);
     last = Progress(10, 0, last, 100);
-    if (!TIFFReadRGBAImage(tif, width, height, raster.data(), 1)) throw ETiffError("TIFFReadRGBAImage");
-    last = Progress(80, 0, last, 100);
-    // The raster's first row is the bottom of the page.
-    for (int i = 0; i < h; ++i) StoreRgbaRow(*this, h - 1 - i, raster.data() + static_cast<std::size_t>(i) * width);
-    last = Progress(90, 0, last, 100);
+    if (TIFFReadRGBAImage(tif, width, height, raster.data(), 1)) {
+      last = Progress(80, 0, last, 100);
+      // The raster's first row is the bottom of the page.
+      for (int i = 0; i < h; ++i) StoreRgbaRow(*this, h - 1 - i, raster.data() + static_cast<std::size_t>(i) * width);
+      last = Progress(90, 0, last, 100);
+    } else if (tilesAsRows) {
+      raster = {};
+      readTileRows();
+      readTiles = true;
+    } else {
+      throw ETiffError("TIFFReadRGBAImage");
+    }
   } else if (sixteenBit) {
     std::vector<std::uint8_t> line(static_cast<std::size_t>(scanlineSize));
     const std::size_t available = line.size() / 2;
@@ -669,29 +738,6 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
     }
   } else {
     // Direct routes: rows as libtiff decodes them.
-    const std::size_t lineBytes = static_cast<std::size_t>(scanlineSize);
-    const bool expandBits = format == ifColor16 && bitsPerSample == 1;
-    const bool pixelRows = bytesPerPixel >= 3;
-    auto storeRow = [&](const std::uint8_t* src, int y) {
-      std::uint8_t* row = ScanLine(y);
-      if (expandBits) {
-        ExpandBitsToNibbles(src, lineBytes, row, w);
-      } else if (pixelRows) {
-        const int count = static_cast<int>(std::min<std::size_t>(w, lineBytes / bytesPerPixel));
-        for (int x = 0; x < count; ++x) {
-          const std::uint8_t* p = src + static_cast<std::size_t>(x) * bytesPerPixel;
-          if (format == ifTrueColor) {
-            row[3 * x] = p[2];
-            row[3 * x + 1] = p[1];
-            row[3 * x + 2] = p[0];
-          } else {
-            SetPixel(x, y, RgbColor(p[0], p[1], p[2]));
-          }
-        }
-      } else {
-        std::memcpy(row, src, std::min(lineBytes, stride));
-      }
-    };
     const bool direct = !expandBits && !pixelRows && lineBytes <= stride;
     if (ccitt && compressionTag == COMPRESSION_CCITTFAX4 && direct && samplesPerPixel == 1 &&
         DecodeGroup4Strips(tif, *this)) {
@@ -728,8 +774,12 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber) {
     }
   }
 
+  // Tiles read as rows follow the rules of the direct routes: white-is-zero
+  // grey is inverted (as the whole-page read would have shown it), and a
+  // page stored upside down is turned.
+  if (readTiles) invert = grey && whiteIsZero && !sixteenBit;
   if (invert) ApplyNegative(*this);
-  if (orientation == ORIENTATION_BOTRIGHT && !rgbaRoute) ApplyHalfTurn(*this);
+  if (orientation == ORIENTATION_BOTRIGHT && (!rgbaRoute || readTiles)) ApplyHalfTurn(*this);
 
   // Set last: the transforms may re-create the image.
   if (TiffCompressionAllowed(compression, ImageFormat())) compression_ = compression;
@@ -848,7 +898,7 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
 
   const int h = Height();
   const int w = Width();
-  int last = -1;
+  int last = Progress(0, 0, -1, 100);
   if (format == ifBlackWhite && compression_ == tcCCITT4) {
     // Group 4 strips are coded here (or were coded ahead) and handed to
     // libtiff as they are.

@@ -119,7 +119,8 @@ class TTiffGraphic : public TDibGraphic {
   void ImageCreated() override;
 
  private:
-  void ReadPage(TStream& stream, int pageNumber);
+  // last: the percent reported last, carried on by the page's progress.
+  void ReadPage(TStream& stream, int pageNumber, int& last);
   void WritePage(TStream& stream, const char* mode);
   // Rows per Group 4 strip as the page will be written.
   int Group4StripRows() const;
