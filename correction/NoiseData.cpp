@@ -81,13 +81,18 @@ class ComponentBuilder {
   }
 
   std::vector<TComponentBox> Roots() {
-    std::vector<TComponentBox> result;
+    std::vector<int> roots;
     for (int i = 0; i < static_cast<int>(parent_.size()); ++i)
-      if (parent_[i] == i) result.push_back(boxes_[i]);
-    // Order: by last row, then leftmost (the order in which groups end).
-    std::stable_sort(result.begin(), result.end(), [](const TComponentBox& a, const TComponentBox& b) {
-      return a.Bottom != b.Bottom ? a.Bottom < b.Bottom : a.Left < b.Left;
+      if (parent_[i] == i) roots.push_back(i);
+    // The order in which a row-by-row scan finishes its groups: by last row;
+    // groups ending on the same row from the newest to the oldest (a root
+    // is its group's oldest label, so labels order groups by creation).
+    std::sort(roots.begin(), roots.end(), [this](int a, int b) {
+      return boxes_[a].Bottom != boxes_[b].Bottom ? boxes_[a].Bottom < boxes_[b].Bottom : a > b;
     });
+    std::vector<TComponentBox> result;
+    result.reserve(roots.size());
+    for (int root : roots) result.push_back(boxes_[root]);
     return result;
   }
 

@@ -26,10 +26,12 @@ class TNoiseData {
   TNoiseData(TDibGraphic& image, int threshold) : image_(image), threshold_(threshold) {}
 
   void FindComponents();
-  // Finished boxes, ordered by last row, then by left column.
+  // Finished boxes in the order a row-by-row scan finishes them: by last
+  // row; boxes that end on the same row from the newest group (the one
+  // whose first pixel comes last in reading order) to the oldest.
   const std::vector<TComponentBox>& Finished() const { return finished_; }
-  // The box with the largest (Bottom - Top) + (Right - Left); ties: the box
-  // whose last row comes first, then the leftmost. (0,0,0,0) when none.
+  // The box with the largest (Bottom - Top) + (Right - Left); on a tie the
+  // first in Finished order. (0,0,0,0) when none.
   TRect LargestComponent() const;
 
   TDibGraphic& Image() { return image_; }

@@ -292,7 +292,11 @@ void ShiftImage(TDibGraphic& image, TDibGraphic* undo, int direction, int distan
 }
 
 void ResizeContent(TDibGraphic& image, TDibGraphic* undo, int percent, bool enlarge) {
-  if (!CanPlace(image, undo) || percent < 0) return;
+  if (!CanPlace(image, undo)) return;
+  // The undo copy comes first, as for every other command: Esc must undo
+  // this one even when it changes nothing.
+  undo->Assign(image);
+  if (percent < 0) return;
   const int width = image.Width(), height = image.Height();
   const auto dw = static_cast<int>(std::min<std::int64_t>(PercentOf(width, percent), INT32_MAX));
   const auto dh = static_cast<int>(std::min<std::int64_t>(PercentOf(height, percent), INT32_MAX));
@@ -302,11 +306,10 @@ void ResizeContent(TDibGraphic& image, TDibGraphic* undo, int percent, bool enla
     // Nothing is left to enlarge once the cut eats the whole page.
     if (inner.Width() < 1 || inner.Height() < 1) return;
     TBusyCursor busy;
-    undo->Assign(image);
     StretchBlackOnWhite(image, whole, *undo, inner);
   } else {
     TBusyCursor busy;
-    SaveAndClear(image, *undo);
+    rows::FillWhite(image, whole);
     StretchBlackOnWhite(image, inner, *undo, whole);
   }
 }

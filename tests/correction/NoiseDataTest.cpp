@@ -15,6 +15,7 @@ std::vector<TComponentBox> ReferenceBoxes(const TDibGraphic& image) {
   std::vector<char> seen(static_cast<std::size_t>(w) * h, 0);
   std::vector<TComponentBox> boxes;
   std::vector<std::pair<int, int>> stack;
+  // Groups in the order their first pixel is met in reading order.
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       if (seen[static_cast<std::size_t>(y) * w + x] || image.GetPixelIndex(x, y) != 0) continue;
@@ -40,10 +41,119 @@ std::vector<TComponentBox> ReferenceBoxes(const TDibGraphic& image) {
       }
       boxes.push_back(box);
     }
-  std::stable_sort(boxes.begin(), boxes.end(), [](const TComponentBox& a, const TComponentBox& b) {
-    return a.Bottom != b.Bottom ? a.Bottom < b.Bottom : a.Left < b.Left;
+  // Finished by last row; on one row the newest group first.
+  std::vector<std::size_t> order(boxes.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return boxes[a].Bottom != boxes[b].Bottom ? boxes[a].Bottom < boxes[b].Bottom : a > b;
   });
-  return boxes;
+  std::vector<TComponentBox> sorted;
+  for (std::size_t i : order) sorted.push_back(boxes[i]);
+  return sorted;
+}
+
+// The row-by-row component scan written out plainly (records with parent
+// links, matches against the previous row's runs, finishing from the last
+// active record to the first), giving its largest box: the first finished
+// box wins a tie.
+TRect ScanLargestComponent(const TDibGraphic& image) {
+  struct Record {
+    int Parent = -1;
+    bool HasChildren = false;
+    int Top, Left, Right, Bottom, RunStart, RunEnd, PrevStart = -1, PrevEnd = -1;
+  };
+  std::vector<Record> records;  // every record ever made; lists hold indices
+  std::vector<int> active, finished;
+  auto addRun = [&](int x1, int x2, int y) {
+    std::vector<int> matches;
+    for (int i = 0; i < static_cast<int>(active.size()); ++i) {
+      const Record& r = records[static_cast<std::size_t>(active[static_cast<std::size_t>(i)])];
+      if (x1 <= r.PrevEnd + 1 && x2 >= r.PrevStart - 1) matches.push_back(i);
+    }
+    auto take = [&](Record& r) {
+      r.Bottom = y;
+      r.RunStart = x1;
+      r.RunEnd = x2;
+      r.Left = std::min(r.Left, x1);
+      r.Right = std::max(r.Right, x2);
+    };
+    if (matches.empty()) {
+      records.push_back({-1, false, y, x1, x2, y, x1, x2});
+      active.push_back(static_cast<int>(records.size()) - 1);
+    } else if (matches.size() == 1) {
+      const int ri = active[static_cast<std::size_t>(matches[0])];
+      if (records[static_cast<std::size_t>(ri)].Bottom != y) {
+        take(records[static_cast<std::size_t>(ri)]);
+      } else {
+        Record child = records[static_cast<std::size_t>(ri)];
+        child = {ri, false, child.Top, std::min(child.Left, x1), std::max(child.Right, x2), y, x1, x2};
+        records[static_cast<std::size_t>(ri)].HasChildren = true;
+        records.push_back(child);
+        active.push_back(static_cast<int>(records.size()) - 1);
+      }
+    } else {
+      Record& f = records[static_cast<std::size_t>(active[static_cast<std::size_t>(matches[0])])];
+      take(f);
+      for (std::size_t k = matches.size() - 1; k >= 1; --k) {
+        const std::size_t at = static_cast<std::size_t>(matches[k]);
+        const Record& m = records[static_cast<std::size_t>(active[at])];
+        if (m.HasChildren) continue;
+        f.Top = std::min(f.Top, m.Top);
+        f.Left = std::min(f.Left, m.Left);
+        f.Right = std::max(f.Right, m.Right);
+        active.erase(active.begin() + static_cast<std::ptrdiff_t>(at));
+      }
+    }
+  };
+  auto endRow = [&](int y) {
+    for (int i = static_cast<int>(active.size()) - 1; i >= 0; --i) {
+      Record& r = records[static_cast<std::size_t>(active[static_cast<std::size_t>(i)])];
+      r.PrevStart = r.RunStart;
+      r.PrevEnd = r.RunEnd;
+      if (r.Bottom != y) {
+        finished.push_back(active[static_cast<std::size_t>(i)]);
+        active.erase(active.begin() + i);
+      }
+    }
+  };
+  for (int y = 0; y < image.Height(); ++y) {
+    int start = -2, end = -2;
+    for (int x = 0; x < image.Width(); ++x) {
+      if (image.GetPixelIndex(x, y) == 0) {
+        end = x;
+        if (start < 0) start = x;
+        if (x == image.Width() - 1) addRun(start, end, y);
+      } else if (x - 1 == end) {
+        addRun(start, end, y);
+        start = end = -2;
+      }
+    }
+    endRow(y);
+  }
+  endRow(image.Height());
+  // Children fold into the root of their chain.
+  std::vector<int> roots;
+  for (int i : finished) {
+    int root = i;
+    while (records[static_cast<std::size_t>(root)].Parent >= 0) root = records[static_cast<std::size_t>(root)].Parent;
+    Record& r = records[static_cast<std::size_t>(root)];
+    const Record& c = records[static_cast<std::size_t>(i)];
+    r.Top = std::min(r.Top, c.Top);
+    r.Left = std::min(r.Left, c.Left);
+    r.Right = std::max(r.Right, c.Right);
+    r.Bottom = std::max(r.Bottom, c.Bottom);
+    if (root == i) roots.push_back(i);
+  }
+  TRect best{};
+  int bestSize = -1;
+  for (int i : roots) {
+    const Record& r = records[static_cast<std::size_t>(i)];
+    if ((r.Bottom - r.Top) + (r.Right - r.Left) > bestSize) {
+      bestSize = (r.Bottom - r.Top) + (r.Right - r.Left);
+      best = TRect{r.Left, r.Top, r.Right, r.Bottom};
+    }
+  }
+  return best;
 }
 
 std::vector<TComponentBox> Boxes(TDibGraphic& image, int threshold = 216) {
@@ -155,6 +265,40 @@ TEST(NoiseData, LargestComponentAndTies) {
   TNoiseData none(page, 216);
   none.FindComponents();
   EXPECT_EQ(none.LargestComponent(), (TRect{0, 0, 0, 0}));
+}
+
+TEST(NoiseData, LargestComponentTiesFollowTheScanOrder) {
+  // Pages of separate small blocks, many of them equally large and ending
+  // on the same row.
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> side(1, 3);
+  int pagesWithTies = 0;
+  for (int n = 0; n < 400; ++n) {
+    TDibGraphic page;
+    MakeWhitePage(page, 40, 24);
+    std::uniform_int_distribution<int> xs(0, 36), ys(0, 20);
+    for (int k = 0; k < 12; ++k) {
+      const int x = xs(rng), y = ys(rng), w = side(rng), h = side(rng);
+      bool clear = true;
+      for (int yy = std::max(0, y - 1); yy <= std::min(23, y + h) && clear; ++yy)
+        for (int xx = std::max(0, x - 1); xx <= std::min(39, x + w) && clear; ++xx)
+          clear = page.GetPixelIndex(xx, yy) != 0;
+      if (!clear) continue;
+      for (int yy = y; yy < y + h; ++yy)
+        for (int xx = x; xx < x + w; ++xx) page.SetPixelIndex(xx, yy, 0);
+    }
+    const TRect expected = ScanLargestComponent(page);
+    TNoiseData data(page, 216);
+    data.FindComponents();
+    const std::vector<TComponentBox>& boxes = data.Finished();
+    const auto size = [](const TComponentBox& b) { return (b.Bottom - b.Top) + (b.Right - b.Left); };
+    int largest = -1;
+    for (const TComponentBox& b : boxes) largest = std::max(largest, size(b));
+    pagesWithTies +=
+        std::count_if(boxes.begin(), boxes.end(), [&](const TComponentBox& b) { return size(b) == largest; }) > 1;
+    ASSERT_EQ(data.LargestComponent(), expected) << "page " << n;
+  }
+  EXPECT_GT(pagesWithTies, 20) << "the pages must exercise ties";
 }
 
 TEST(NoiseData, TrueColourDarknessAndWhitening) {

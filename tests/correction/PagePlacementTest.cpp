@@ -285,6 +285,24 @@ TEST(PagePlacement, ResizeByZeroPercentLeavesThePage) {
   }
 }
 
+TEST(PagePlacement, ResizeThatChangesNothingStillTakesTheUndoCopy) {
+  // A negative percent, or enlarging by 100 % or more, leaves the page; the
+  // undo image must still hold it, not the page of an earlier command.
+  std::mt19937 rng(43);
+  TDibGraphic page, earlier;
+  RandomPage(page, 33, 21, 0.5, rng);
+  RandomPage(earlier, 20, 20, 0.5, rng);
+  for (auto [percent, enlarge] :
+       {std::pair{-5, false}, std::pair{-5, true}, std::pair{100, true}, std::pair{150, true}}) {
+    TDibGraphic image, undo;
+    image.Assign(page);
+    undo.Assign(earlier);
+    ResizeContent(image, &undo, percent, enlarge);
+    EXPECT_TRUE(SamePixels(image, page)) << percent;
+    EXPECT_TRUE(SamePixels(undo, page)) << percent;
+  }
+}
+
 TEST(PagePlacement, ResizeCutRoundsHalvesToEven) {
   // 250 x 1 % = 2.5 -> 2; 350 x 1 % = 3.5 -> 4. Reducing an all-black page
   // leaves white columns of dw div 2 on the left and dw - dw div 2 on the
