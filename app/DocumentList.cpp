@@ -1,6 +1,10 @@
 #include "app/DocumentList.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -17,6 +21,28 @@ class TEntryItem : public QListWidgetItem {
   }
 };
 
+// Entries take the pane's width, not their text's, and show as much of
+// their path as fits there, the file name whole.
+class TEntryDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setWidth(1);
+    return size;
+  }
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+    item.text = EntryDisplayText(item.text, item.fontMetrics, text.width() - 2 * margin);
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+  }
+};
+
 QString FolderOf(const QString& path) {
   const int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
   return slash < 0 ? QString() : path.left(slash + 1);
@@ -24,11 +50,29 @@ QString FolderOf(const QString& path) {
 
 }  // namespace
 
+QString EntryDisplayText(const QString& path, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(path) <= width) return path;
+  const int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+  const QString name = path.mid(slash + 1);
+  const int folderWidth = width - metrics.horizontalAdvance(name);
+  if (slash < 0 || folderWidth < metrics.horizontalAdvance(QStringLiteral("\u2026/")))
+    return metrics.elidedText(path, Qt::ElideMiddle, width);
+  return metrics.elidedText(path.left(slash + 1), Qt::ElideMiddle, folderWidth) + name;
+}
+
 TDocumentList::TDocumentList(QWidget* parent) : QListWidget(parent) {
   setObjectName("DocumentList");
   setSortingEnabled(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setMouseTracking(true);
+  // Entries show as much of their path as the pane holds, keeping the file
+  // name at the end in view; the hint shows the whole path.
+  setTextElideMode(Qt::ElideMiddle);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setResizeMode(QListView::Adjust);
+  setItemDelegate(new TEntryDelegate(this));
+  // Keys here are commands too, never input-method text.
+  setAttribute(Qt::WA_InputMethodEnabled, false);
 }
 
 QString TDocumentList::Entry(int index) const {

@@ -4,6 +4,11 @@
 
 #include <QListWidget>
 
+// What an entry shows in `width` pixels: the whole path when it fits, else
+// the folder part elided in the middle before the whole file name (the
+// whole text elided in the middle when even the name does not fit).
+QString EntryDisplayText(const QString& path, const QFontMetrics& metrics, int width);
+
 class TDocumentList : public QListWidget {
   Q_OBJECT
  public:

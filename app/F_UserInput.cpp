@@ -1,6 +1,8 @@
 #include "app/F_UserInput.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputMethod>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -11,7 +13,9 @@ TFUserInput::TFUserInput(QWidget* parent) : QDialog(parent) {
   edit_ = new QLineEdit(QString::fromUtf8("새폴더"), this);
   edit_->setMaxLength(30);
   edit_->selectAll();
-  // Korean input mode where the platform offers one.
+  // Names are typed in Korean: the field takes input-method text (only the
+  // main window's views and lists keep input methods off).
+  edit_->setAttribute(Qt::WA_InputMethodEnabled, true);
   edit_->setInputMethodHints(Qt::ImhNone);
   ok_ = new QPushButton(QString::fromUtf8("확 인"), this);
   cancel_ = new QPushButton(QString::fromUtf8("취 소"), this);
@@ -33,6 +37,8 @@ TFUserInput::TFUserInput(QWidget* parent) : QDialog(parent) {
 QString TFUserInput::Text() const { return edit_->text(); }
 
 void TFUserInput::TryAccept() {
+  // A syllable still being composed belongs to the name.
+  if (QInputMethod* im = QGuiApplication::inputMethod()) im->commit();
   if (!edit_->text().isEmpty()) accept();
 }
 

@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <cstdlib>
 
 #include "app/AppIcons.h"
 #include "app/AppTitle.h"
@@ -122,6 +123,9 @@ constexpr TCommand kToggles[] = {TCommand::ToggleInvert, TCommand::ToggleSmooth,
 TFViewTrans::TFViewTrans(QWidget* parent) : QMainWindow(parent) {
   setObjectName("TFViewTrans");
   setWindowTitle(Utf8(kAppTitle));
+  // One-key commands must arrive as keys, also while a Korean input method
+  // is in Hangul mode: only the text fields take input-method text.
+  setAttribute(Qt::WA_InputMethodEnabled, false);
   // 1. The application-wide key hook.
   keyboardMap_ = new TKeyboardMap([this] { return KeyMapAccepts(); }, [this](TCommand c) { Execute(c); }, this);
   qApp->installEventFilter(keyboardMap_);
@@ -253,16 +257,27 @@ void TFViewTrans::ApplyMouseModeCursor(TImageScrollBox* view) {
 }
 
 // One wheel notch scrolls the active view by a page (sideways with Ctrl),
-// then the other view follows.
+// then the other view follows. High-resolution wheels send parts of a
+// notch: they add up until a whole notch is reached. A wheel over the other
+// view, or a sideways wheel, goes on to the view's own scrolling.
 bool TFViewTrans::WheelOverView(TImageScrollBox* view, QEvent* event) {
   auto* wheel = static_cast<QWheelEvent*>(event);
   TImageScrollBox* active = activeView_ == TActiveView::Result ? resultView_ : sourceView_;
-  if (view != active) return true;
-  const bool up = wheel->angleDelta().y() > 0;
+  if (view != active) return false;
+  const int delta = wheel->angleDelta().y();
+  if (delta == 0) return false;
+  if ((delta > 0) != (wheelRemainder_ > 0)) wheelRemainder_ = 0;  // a turn the other way starts afresh
+  wheelRemainder_ += delta;
   const bool sideways = wheel->modifiers().testFlag(Qt::ControlModifier);
   QScrollBar* bar = sideways ? view->horizontalScrollBar() : view->verticalScrollBar();
-  bar->triggerAction(up ? QAbstractSlider::SliderPageStepSub : QAbstractSlider::SliderPageStepAdd);
-  PostViewTransMessage(this, 30);
+  bool paged = false;
+  while (std::abs(wheelRemainder_) >= QWheelEvent::DefaultDeltasPerStep) {
+    const bool up = wheelRemainder_ > 0;
+    bar->triggerAction(up ? QAbstractSlider::SliderPageStepSub : QAbstractSlider::SliderPageStepAdd);
+    wheelRemainder_ -= up ? QWheelEvent::DefaultDeltasPerStep : -QWheelEvent::DefaultDeltasPerStep;
+    paged = true;
+  }
+  if (paged) PostViewTransMessage(this, 30);
   return true;
 }
 
@@ -323,6 +338,9 @@ void TFViewTrans::BuildPanes() {
   resultPane_->layout()->addWidget(resultView_);
   SetupView(sourceView_);
   SetupView(resultView_);
+  // Selections start on the source view; the result view's handler waits
+  // until that view is made the active one.
+  Band(resultView_).Active = false;
   rightLayout->addWidget(viewSplitter_, 1);
   connect(viewSplitter_, &QSplitter::splitterMoved, this, [this] { KeepViewsHalved(); });
   viewSplitter_->installEventFilter(this);
@@ -382,10 +400,6 @@ void TFViewTrans::BuildToolbars(QWidget* leftPanel, QWidget* rightArea) {
     const TCommand command = item.Command;
     connect(a, &QAction::triggered, this, [this, command] { Execute(command); });
   }
-  SetCommandHandler(TCommand::RemovePopup, [this] {
-    QToolButton* b = buttons_[TCommand::RemovePopup];
-    removePopup_->popup(b->mapToGlobal(QPoint(0, b->height())));
-  });
 
   // Eight number fields after the three mouse-mode buttons.
   for (int i = 0; i < 8; ++i) {
@@ -395,6 +409,8 @@ void TFViewTrans::BuildToolbars(QWidget* leftPanel, QWidget* rightArea) {
     paramBar->addWidget(field);
     fields_[static_cast<std::size_t>(i)] = field;
     connect(field, &QLineEdit::textChanged, this, [this, i] { OnFieldChanged(i + 1); });
+    // Enter ends the entry: one-key commands work again at once.
+    connect(field, &QLineEdit::returnPressed, this, [this] { ActiveScrollBox()->setFocus(Qt::OtherFocusReason); });
   }
 }
 
@@ -476,10 +492,17 @@ void TFViewTrans::SetCommandHandler(TCommand command, std::function<void()> hand
 
 bool TFViewTrans::HasHandler(TCommand command) const { return handlers_.count(command) != 0; }
 
+bool TFViewTrans::IsEnabled(TCommand command) const {
+  if (command == TCommand::SemiAuto || !handlers_.count(command)) return false;
+  // A command with a menu item or a button is enabled exactly when they are.
+  if (auto it = actions_.find(command); it != actions_.end() && !it->second->isEnabled()) return false;
+  if (auto it = buttons_.find(command); it != buttons_.end() && !it->second->isEnabled()) return false;
+  return true;
+}
+
 void TFViewTrans::Execute(TCommand command) {
-  auto it = handlers_.find(command);
-  if (it == handlers_.end() || command == TCommand::SemiAuto) return;
-  it->second();
+  if (!IsEnabled(command)) return;
+  handlers_.at(command)();
 }
 
 QAction* TFViewTrans::Action(TCommand command) const {
@@ -579,6 +602,10 @@ void TFViewTrans::InstallBuiltInHandlers() {
       Execute(C::Paste);
     });
 
+  SetCommandHandler(C::RemovePopup, [this] {
+    QToolButton* b = buttons_[TCommand::RemovePopup];
+    removePopup_->popup(b->mapToGlobal(QPoint(0, b->height())));
+  });
   SetCommandHandler(C::Exit, [this] { close(); });
   SetCommandHandler(C::CloseOrEditor, [this] {
     // An open full-screen editor closes first.
@@ -610,6 +637,8 @@ void TFViewTrans::SetMouseMode(int mode) {
   for (TImageScrollBox* v : {sourceView_, resultView_, EditorView}) {
     if (!v) continue;
     Band(v).RemoveSelection();
+    // Handles only where a selection stays: in plain selection.
+    Band(v).SetShowHandles(mode == 10);
     ApplyMouseModeCursor(v);
   }
   emit MouseModeChanged(mode);
@@ -621,6 +650,9 @@ void TFViewTrans::SetMouseMode(int mode) {
 
 void TFViewTrans::SetActiveView(TActiveView view) {
   activeView_ = view;
+  // Selections are made on the view the commands work on.
+  Band(sourceView_).Active = view == TActiveView::Source;
+  Band(resultView_).Active = view == TActiveView::Result;
   RefreshCaptions();
   emit ActiveViewChanged(view);
 }
@@ -629,6 +661,10 @@ void TFViewTrans::SetZoomMode(int mode) {
   settings_.Z = mode;
   if (QAction* a = actions_[CommandForTag(7, mode)]) a->setChecked(true);
   RefreshChoiceHints();
+  // Both views at once; the result view always takes the source view's mode.
+  sourceView_->SetZoomMode(ZoomModeOf(mode));
+  resultView_->SetZoomMode(sourceView_->ZoomMode());
+  if (EditorView) EditorView->SetZoomMode(sourceView_->ZoomMode());
   emit ZoomModeChanged(mode);
 }
 
@@ -655,6 +691,7 @@ bool TFViewTrans::eventFilter(QObject* watched, QEvent* event) {
   }
   if (event->type() == QEvent::MouseButtonPress && (watched == captionSource_ || watched == captionResult_)) {
     SetActiveView(watched == captionSource_ ? TActiveView::Source : TActiveView::Result);
+    (watched == captionSource_ ? sourceView_ : resultView_)->setFocus(Qt::MouseFocusReason);
     return false;
   }
   return QMainWindow::eventFilter(watched, event);

@@ -40,8 +40,10 @@ class TFViewTrans : public QMainWindow {
   // --- commands -------------------------------------------------------------
   void SetCommandHandler(TCommand command, std::function<void()> handler);
   bool HasHandler(TCommand command) const;
-  // Runs a command as its key, menu item or button would.
+  // Runs a command as its key, menu item or button would: a disabled
+  // command does nothing.
   void Execute(TCommand command);
+  bool IsEnabled(TCommand command) const;
   QAction* Action(TCommand command) const;
   QToolButton* ToolButton(TCommand command) const;
 
@@ -162,4 +164,5 @@ class TFViewTrans : public QMainWindow {
   QWidget* resultPane_ = nullptr;
   QWidget* rightArea_ = nullptr;
   TKeyboardMap* keyboardMap_ = nullptr;
+  int wheelRemainder_ = 0;  // wheel turn not yet a whole notch
 };

@@ -2,6 +2,8 @@
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QInputMethod>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -103,6 +105,32 @@ TCommand KeyCommand(int key, bool ctrl, bool shift) {
   }
 }
 
+int KeyOfInputMethodText(const QString& text, bool* shifted) {
+  if (shifted) *shifted = false;
+  if (text.size() != 1) return 0;
+  const QChar c = text[0];
+  if (c.unicode() < 0x80) {
+    const QChar upper = c.toUpper();
+    if ((upper >= QLatin1Char('A') && upper <= QLatin1Char('Z')) ||
+        (upper >= QLatin1Char('0') && upper <= QLatin1Char('9')))
+      return upper.unicode();  // Qt::Key_A.. and Qt::Key_0.. are the ASCII codes
+    return 0;
+  }
+  // The jamo the standard two-set Korean layout puts on each letter key;
+  // the second table holds the shifted ones.
+  static const char16_t kPlain[] = u"ㅁㅠㅊㅇㄷㄹㅎㅗㅑㅓㅏㅣㅡㅜㅐㅔㅂㄱㄴㅅㅕㅍㅈㅌㅛㅋ";
+  static const char16_t kShifted[] = u"ㅃㅉㄸㄲㅆㅒㅖ";
+  static const char kShiftedKeys[] = "QWERTOP";
+  for (int i = 0; i < 26; ++i)
+    if (c.unicode() == kPlain[i]) return Qt::Key_A + i;
+  for (int i = 0; i < 7; ++i)
+    if (c.unicode() == kShifted[i]) {
+      if (shifted) *shifted = true;
+      return kShiftedKeys[i];
+    }
+  return 0;
+}
+
 bool KeyIsConsumed(int key) {
   if (key >= Qt::Key_A && key <= Qt::Key_Z) return true;
   switch (key) {
@@ -131,6 +159,7 @@ bool TKeyboardMap::FocusIsTextField() {
 }
 
 bool TKeyboardMap::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::InputMethod) return InputMethodEvent(watched, static_cast<QInputMethodEvent*>(event));
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride &&
       event->type() != QEvent::KeyRelease)
     return QObject::eventFilter(watched, event);
@@ -141,10 +170,11 @@ bool TKeyboardMap::eventFilter(QObject* watched, QEvent* event) {
   if (!widget || (widget != QApplication::focusWidget() && !(widget->isWindow() && !QApplication::focusWidget())))
     return QObject::eventFilter(watched, event);
   const int k = key->key();
-  // Alt alone is a system key: act on it in any window of ours and swallow
-  // its release too, so the menu bar does not take the focus.
+  // Alt alone is a system key: act on it in whichever window of the program
+  // is active, and swallow its release too, so the menu bar does not take
+  // the focus.
   if (k == Qt::Key_Alt) {
-    if (event->type() == QEvent::KeyPress && !key->isAutoRepeat() && accepts_ && accepts_())
+    if (event->type() == QEvent::KeyPress && !key->isAutoRepeat() && QApplication::activeWindow())
       dispatch_(TCommand::MouseCycle);
     return true;
   }
@@ -156,4 +186,33 @@ bool TKeyboardMap::eventFilter(QObject* watched, QEvent* event) {
   const TCommand command = KeyCommand(k, ctrl, shift);
   if (command != TCommand::None) dispatch_(command);
   return KeyIsConsumed(k);
+}
+
+// Our windows keep input methods off outside text fields, so keys arrive as
+// keys. An input method that composes anyway (Hangul mode) hands us a jamo
+// instead of a key: it is taken as the key it stands on, and the
+// composition is dropped, as switching the input method to alphanumeric
+// mode would.
+bool TKeyboardMap::InputMethodEvent(QObject* watched, QInputMethodEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget != QApplication::focusWidget()) return QObject::eventFilter(watched, event);
+  if (!accepts_ || !accepts_() || FocusIsTextField()) return QObject::eventFilter(watched, event);
+  const QString commit = event->commitString();
+  const QString text = commit.isEmpty() ? event->preeditString() : commit;
+  if (text.isEmpty()) return true;
+  // The commit that follows a composition already acted on is not a second key.
+  if (!commit.isEmpty() && commit == actedPreedit_) {
+    actedPreedit_.clear();
+    return true;
+  }
+  actedPreedit_ = commit.isEmpty() ? text : QString();
+  bool shifted = false;
+  const int k = KeyOfInputMethodText(text, &shifted);
+  if (QInputMethod* im = QGuiApplication::inputMethod()) im->reset();
+  if (k == 0) return true;
+  const Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
+  const TCommand command =
+      KeyCommand(k, mods.testFlag(Qt::ControlModifier), shifted || mods.testFlag(Qt::ShiftModifier));
+  if (command != TCommand::None) dispatch_(command);
+  return true;
 }

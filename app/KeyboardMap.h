@@ -2,13 +2,21 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <functional>
+
+class QInputMethodEvent;
 
 #include "app/ViewTransCommands.h"
 
 // The command a key stands for, with Ctrl / Shift as held at the moment of
 // the key; TCommand::None for keys without a command.
 TCommand KeyCommand(int qtKey, bool ctrl, bool shift);
+
+// The key an input method's text stands for: a Latin letter or digit, or
+// the jamo of the two-set Korean layout on that key (shifted is set for the
+// jamo of a shifted key); 0 for any other text.
+int KeyOfInputMethodText(const QString& text, bool* shifted = nullptr);
 
 // Keys the map swallows after acting; every other key also reaches the
 // focused control.
@@ -32,6 +40,9 @@ class TKeyboardMap : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool InputMethodEvent(QObject* watched, QInputMethodEvent* event);
+
   TAccepts accepts_;
+  QString actedPreedit_;
   TDispatch dispatch_;
 };

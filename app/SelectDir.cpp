@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -45,6 +46,9 @@ TSelectDirDialog::TSelectDirDialog(const QString& title, const QString& startFol
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(newFolder_, &QPushButton::clicked, this, &TSelectDirDialog::NewFolderClicked);
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this] { KeepSelectedInSight(); });
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this] { shownFolder_ = QPersistentModelIndex(); });
   // A start folder that does not exist starts at the root.
   QString start = startFolder;
   if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::rootPath();
@@ -60,9 +64,26 @@ void TSelectDirDialog::SelectFolder(const QString& folder) {
   const QModelIndex index = model_->index(QDir::cleanPath(folder));
   if (!index.isValid()) return;
   tree_->setCurrentIndex(index);
-  tree_->scrollTo(index);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   tree_->expand(index);
+  // The folders above it are read in the background; each one that arrives
+  // may push it out of sight, so it is scrolled to again until the
+  // operator takes over.
+  shownFolder_ = QPersistentModelIndex(index);
   SelectionChanged();
+}
+
+void TSelectDirDialog::KeepSelectedInSight() {
+  if (!shownFolder_.isValid() || tree_->currentIndex() != QModelIndex(shownFolder_)) {
+    shownFolder_ = QPersistentModelIndex();
+    return;
+  }
+  tree_->scrollTo(shownFolder_, QAbstractItemView::PositionAtCenter);
+}
+
+void TSelectDirDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  KeepSelectedInSight();
 }
 
 void TSelectDirDialog::SelectionChanged() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPersistentModelIndex>
 #include <functional>
 
 class QFileSystemModel;
@@ -30,8 +31,12 @@ class TSelectDirDialog : public QDialog {
   // Asks for the new folder's name; tests replace it.
   std::function<QString(QWidget*)> AskName;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void SelectionChanged();
+  void KeepSelectedInSight();
   void NewFolderClicked();
 
   QFileSystemModel* model_;
@@ -40,6 +45,7 @@ class TSelectDirDialog : public QDialog {
   QPushButton* ok_;
   QPushButton* cancel_;
   QPushButton* newFolder_;
+  QPersistentModelIndex shownFolder_;  // kept in sight while folders load
 };
 
 QString SelectDir(const QString& title, const QString& startFolder, QWidget* owner);

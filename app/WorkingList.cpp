@@ -49,6 +49,19 @@ void RaiseResolution(TDibGraphic& g) {
   if (g.YDotsPerInch() < 72) g.SetYDotsPerInch(72);
 }
 
+// While the list is edited by a command, the changes of its current entry
+// are the command's business (it shows the page afterwards).
+class TListEdit {
+ public:
+  explicit TListEdit(int& depth) : depth_(depth) { ++depth_; }
+  ~TListEdit() { --depth_; }
+  TListEdit(const TListEdit&) = delete;
+  TListEdit& operator=(const TListEdit&) = delete;
+
+ private:
+  int& depth_;
+};
+
 class TBusyFlag {
  public:
   TBusyFlag() { busyFlag = true; }
@@ -93,12 +106,18 @@ TWorkingList::TWorkingList(TFViewTrans& window) : QObject(&window), window_(wind
   window.SetCommandHandler(C::UncheckAll, [this] { list_->CheckEntries(0); });
   window.SetCommandHandler(C::RemoveCurrent, [this] {
     if (list_->Current() < 0) return;
-    list_->RemoveCurrent();
+    {
+      TListEdit edit(listEdits_);
+      list_->RemoveCurrent();
+    }
     ResetIfEmpty();
     AfterListChange();
   });
   window.SetCommandHandler(C::RemoveChecked, [this] {
-    list_->RemoveChecked();
+    {
+      TListEdit edit(listEdits_);
+      list_->RemoveChecked();
+    }
     ResetIfEmpty();
     AfterListChange();
   });
@@ -110,7 +129,18 @@ TWorkingList::TWorkingList(TFViewTrans& window) : QObject(&window), window_(wind
   window.SetCommandHandler(C::Next, [this] { Navigate(1); });
   window.SetCommandHandler(C::Last, [this] { Navigate(9); });
 
-  connect(list_, &QListWidget::itemClicked, this, [this] { Navigate(10); });
+  // Whatever makes another entry current (keys in the list, a click, a drag
+  // across entries) shows that entry, so the page on show is always the
+  // current entry's and Space saves it into that entry's output.
+  connect(list_, &QListWidget::currentItemChanged, this, [this] {
+    if (!busyFlag && listEdits_ == 0) Navigate(10);
+  });
+  // A click on the entry that was current already shows it again; a click
+  // that made another entry current has shown it above.
+  list_->viewport()->installEventFilter(this);
+  connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+    if (list_->row(item) == rowAtPress_) Navigate(10);
+  });
   connect(window.ListTabs(), &QTabBar::currentChanged, this, [this](int tab) {
     if (tab == 0) {
       window_.ListStack()->setCurrentWidget(list_);
@@ -126,7 +156,10 @@ TWorkingList::TWorkingList(TFViewTrans& window) : QObject(&window), window_(wind
     if (w <= 0) return;
     const int index = (y + strip->VertScrollPos()) / w;
     if (index < 0 || index >= list_->Count()) return;
-    list_->SetCurrent(index);
+    {
+      TListEdit edit(listEdits_);
+      list_->SetCurrent(index);
+    }
     Navigate(10);
   };
 }
@@ -147,7 +180,10 @@ void TWorkingList::EnableOpenCommands(bool openFiles, bool openFolder) {
 void TWorkingList::OpenFiles(const QStringList& files) {
   if (files.isEmpty()) return;
   SetOpenFolder(WithTrailingSeparator(QFileInfo(files.first()).absolutePath()));
-  list_->AddFiles(files);
+  {
+    TListEdit edit(listEdits_);
+    list_->AddFiles(files);
+  }
   window_.SetOpenMode(1);
   EnableOpenCommands(true, false);
   window_.Execute(TCommand::ChooseSaveFolder);
@@ -159,6 +195,7 @@ void TWorkingList::OpenFolder(const QString& folder) {
   QStringList files;
   {
     TBusyCursor busy;
+    TListEdit edit(listEdits_);
     files = FindImageFiles(folder, true);
     list_->AddFiles(files);
   }
@@ -185,7 +222,10 @@ void TWorkingList::AfterListChange() {
 void TWorkingList::RemoveByPosition(int tag) {
   const QString saveFolder = SaveFolder();
   const int openMode = window_.OpenMode();
-  list_->RemoveByPosition(tag);
+  {
+    TListEdit edit(listEdits_);
+    list_->RemoveByPosition(tag);
+  }
   // The reset runs in every case; what is left keeps the folder and mode.
   SetSaveFolder(QString());
   EnableOpenCommands(true, true);
@@ -211,11 +251,13 @@ void TWorkingList::LoadCurrentEntry() {
   TImageScrollBox* source = window_.SourceView();
   TImageScrollBox* result = window_.ResultView();
   const QString entry = list_->CurrentEntry();
+  shownEntry_.clear();
   if (!QFileInfo::exists(entry)) {
     source->Clear();
     return;
   }
   source->LoadPage(entry.toStdString(), 0);
+  shownEntry_ = entry;
   const QString output = CurrentOutputName();
   const bool framed = source->FrameCount() >= 1;
   if (framed && output != entry && !QFileInfo::exists(output)) QFile::copy(entry, output);
@@ -235,88 +277,111 @@ void TWorkingList::LoadCurrentEntry() {
 
 void TWorkingList::Navigate(int how) {
   if (busyFlag) return;
-  TBusyFlag flag;
-  TImageScrollBox* source = window_.SourceView();
-  TImageScrollBox* result = window_.ResultView();
-  window_.FixedAreaCursor = -1;
-  window_.Band(window_.ActiveScrollBox()).RemoveSelection();
-  window_.UndoImage().Clear();
-  if (list_->Count() == 0) {
-    source->Clear();
-    result->Clear();
-    if (window_.EditorView) window_.EditorView->Clear();
-    SetStatusLines();
-    return;
-  }
-  TBusyCursor busy;
-  if (list_->Current() < 0) list_->SetCurrent(0);
-  const int previousEntry = list_->Current();
-  try {
-    const bool noFrames = source->FrameCount() == 0;
-    switch (how) {
-      case -9:
-        list_->SetCurrent(0);
-        LoadCurrentEntry();
-        break;
-      case -1:
-        if (noFrames || source->CurrentFrame() <= 1) {
-          if (list_->Current() == 0) {
-            ShowAppMessage(Utf8("처음 이미지입니다."), amInformation);
-            break;
-          }
-          list_->SetCurrent(list_->Current() - 1);
-          source->setUpdatesEnabled(false);
-          result->setUpdatesEnabled(false);
-          LoadCurrentEntry();
-          for (TImageScrollBox* v : {source, result})
-            if (v->FrameCount() > 0) v->SelectFrame(v->FrameCount());
-          source->setUpdatesEnabled(true);
-          result->setUpdatesEnabled(true);
-        } else {
-          StepFrame(-1);
-        }
-        break;
-      case 0:
-        if (!noFrames && source->FileName() == list_->CurrentEntry().toStdString())
-          StepFrame(0);
-        else
-          LoadCurrentEntry();
-        break;
-      case 1:
-        if (noFrames || source->CurrentFrame() >= source->FrameCount()) {
-          if (list_->Current() + 1 < list_->Count()) {
-            list_->SetCurrent(list_->Current() + 1);
-            LoadCurrentEntry();
-          } else {
-            ShowAppMessage(Utf8("마지막 이미지입니다."), amInformation);
-            if (noFrames) LoadCurrentEntry();
-          }
-        } else {
-          StepFrame(1);
-        }
-        break;
-      case 9:
-        list_->SetCurrent(list_->Count() - 1);
-        LoadCurrentEntry();
-        break;
-      default:
-        LoadCurrentEntry();
-        break;
+  QString message;  // shown once the busy cursor is gone
+  int messageKind = amInformation;
+  {
+    TBusyFlag flag;
+    TImageScrollBox* source = window_.SourceView();
+    TImageScrollBox* result = window_.ResultView();
+    window_.FixedAreaCursor = -1;
+    window_.Band(window_.ActiveScrollBox()).RemoveSelection();
+    window_.UndoImage().Clear();
+    if (list_->Count() == 0) {
+      source->Clear();
+      result->Clear();
+      shownEntry_.clear();
+      if (window_.EditorView) window_.EditorView->Clear();
+      SetStatusLines();
+      return;
     }
-  } catch (const std::exception&) {
-    const QString entry = list_->CurrentEntry();
-    const QString output = CurrentOutputName();
-    list_->SetCurrent(previousEntry);
-    busyFlag = false;
-    ShowAppMessage(Utf8("파일 열기중 문제가 발생했습니다. 아래 파일을 확인하세요.") + "\n\n" + entry + "\n" + output,
-                   amError);
-    return;
+    TBusyCursor busy;
+    if (list_->Current() < 0) list_->SetCurrent(0);
+    try {
+      const bool noFrames = source->FrameCount() == 0;
+      switch (how) {
+        case -9:
+          list_->SetCurrent(0);
+          LoadCurrentEntry();
+          break;
+        case -1:
+          if (noFrames || source->CurrentFrame() <= 1) {
+            if (list_->Current() == 0) {
+              message = Utf8("처음 이미지입니다.");
+              break;
+            }
+            list_->SetCurrent(list_->Current() - 1);
+            source->setUpdatesEnabled(false);
+            result->setUpdatesEnabled(false);
+            LoadCurrentEntry();
+            for (TImageScrollBox* v : {source, result})
+              if (v->FrameCount() > 0) v->SelectFrame(v->FrameCount());
+            source->setUpdatesEnabled(true);
+            result->setUpdatesEnabled(true);
+          } else {
+            StepFrame(-1);
+          }
+          break;
+        case 0:
+          // The frames on show are the current entry's (a restored page has
+          // lost the view's file name, not its frames): show the same page.
+          if (!noFrames && ShowsCurrentEntry())
+            StepFrame(0);
+          else
+            LoadCurrentEntry();
+          break;
+        case 1:
+          if (noFrames || source->CurrentFrame() >= source->FrameCount()) {
+            if (list_->Current() + 1 < list_->Count()) {
+              list_->SetCurrent(list_->Current() + 1);
+              LoadCurrentEntry();
+            } else {
+              message = Utf8("마지막 이미지입니다.");
+              if (noFrames) LoadCurrentEntry();
+            }
+          } else {
+            StepFrame(1);
+          }
+          break;
+        case 9:
+          list_->SetCurrent(list_->Count() - 1);
+          LoadCurrentEntry();
+          break;
+        default:
+          LoadCurrentEntry();
+          break;
+      }
+    } catch (const std::exception&) {
+      // The list stays on the entry it went to; the views show what could
+      // be read of that entry and nothing of another one.
+      source->setUpdatesEnabled(true);
+      result->setUpdatesEnabled(true);
+      const QString entry = list_->CurrentEntry();
+      if (source->FileName() != entry.toStdString()) {
+        source->Clear();
+        shownEntry_.clear();
+      }
+      result->Clear();
+      message = Utf8("파일 열기중 문제가 발생했습니다. 아래 파일을 확인하세요.") + "\n\n" + entry + "\n" +
+                CurrentOutputName();
+      messageKind = amError;
+    }
+    RaiseResolution(source->Graphic());
+    RaiseResolution(result->Graphic());
+    source->Redraw(true);
+    result->Redraw(true);
+    SetStatusLines();
   }
-  RaiseResolution(source->Graphic());
-  RaiseResolution(result->Graphic());
-  source->Redraw(true);
-  result->Redraw(true);
-  SetStatusLines();
+  if (!message.isEmpty()) ShowAppMessage(message, messageKind);
+}
+
+bool TWorkingList::ShowsCurrentEntry() const {
+  const QString entry = list_->CurrentEntry();
+  return !entry.isEmpty() && (shownEntry_ == entry || window_.SourceView()->FileName() == entry.toStdString());
+}
+
+bool TWorkingList::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) rowAtPress_ = list_->currentRow();
+  return QObject::eventFilter(watched, event);
 }
 
 void TWorkingList::SetStatusLines() {

@@ -35,7 +35,12 @@ class TWorkingList : public QObject {
 
   static bool Busy();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // Whether the source view shows the current entry's pages.
+  bool ShowsCurrentEntry() const;
   void RemoveByPosition(int tag);
   void ResetIfEmpty();
   void LoadCurrentEntry();
@@ -49,4 +54,7 @@ class TWorkingList : public QObject {
   TDocumentList* list_;
   TImageScrollBox* thumbnails_;
   int thumbnailState_ = 0;
+  QString shownEntry_;   // the entry loaded into the source view
+  int listEdits_ = 0;    // a command is editing the list
+  int rowAtPress_ = -1;  // current entry when the list was last pressed
 };

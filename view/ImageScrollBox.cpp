@@ -213,6 +213,9 @@ TImageScrollBox::TImageScrollBox(QWidget* parent)
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   viewport()->setMouseTracking(true);
   viewport()->setAutoFillBackground(false);
+  // Keys over a page are commands, never text for an input method.
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  viewport()->setAttribute(Qt::WA_InputMethodEnabled, false);
   for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
     bar->setTracking(true);
     connect(bar, &QAbstractSlider::actionTriggered, this, [this](int action) { ScrollAction(action); });
@@ -847,9 +850,20 @@ bool TImageScrollBox::viewportEvent(QEvent* event) {
 
 QPoint TImageScrollBox::ToDisplay(QPoint viewportPos) const { return viewportPos - PageOrigin(); }
 
+bool TImageScrollBox::OnPage(QPoint displayPos) const {
+  const TSize d = DisplaySize();
+  return displayPos.x() >= 0 && displayPos.y() >= 0 && displayPos.x() < d.Width && displayPos.y() < d.Height;
+}
+
+// Mouse input belongs to the page: presses beside it, and moves and
+// releases beside it that no press on the page began, reach neither the
+// handler nor the events. A press on the page keeps the mouse until its
+// release, wherever that happens.
 void TImageScrollBox::mousePressEvent(QMouseEvent* event) {
   if (display_.Empty()) return;
   const QPoint p = ToDisplay(event->position().toPoint());
+  if (!OnPage(p)) return;
+  pressedOnPage_ = true;
   const TSize d = DisplaySize();
   const int x = ClampInt(p.x(), 0, d.Width - 1);
   const int y = ClampInt(p.y(), 0, d.Height - 1);
@@ -868,6 +882,11 @@ void TImageScrollBox::mousePressEvent(QMouseEvent* event) {
 void TImageScrollBox::mouseMoveEvent(QMouseEvent* event) {
   if (display_.Empty()) return;
   const QPoint p = ToDisplay(event->position().toPoint());
+  const bool captured = pressedOnPage_ && event->buttons() != Qt::NoButton;
+  if (!captured && !OnPage(p)) {
+    if (handler_) handler_->MouseLeave();
+    return;
+  }
   const int x = p.x(), y = p.y();
   const Qt::KeyboardModifiers shift = event->modifiers();
   if (ctrlDrag_ && (shift & Qt::ControlModifier)) {
@@ -883,10 +902,13 @@ void TImageScrollBox::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TImageScrollBox::mouseReleaseEvent(QMouseEvent* event) {
+  const bool pressed = pressedOnPage_;
+  if (event->buttons() == Qt::NoButton) pressedOnPage_ = false;
   if (display_.Empty()) {
     ctrlDrag_ = false;
     return;
   }
+  if (!pressed) return;
   const QPoint p = ToDisplay(event->position().toPoint());
   const int x = p.x(), y = p.y();
   const Qt::KeyboardModifiers shift = event->modifiers();
@@ -910,6 +932,7 @@ void TImageScrollBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TImageScrollBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (display_.Empty() || !OnPage(ToDisplay(event->position().toPoint()))) return;
   if (handler_) handler_->DblClick();
   if (OnImageDblClick) OnImageDblClick(this);
   // Qt replaces the second press by this event; keep press/release paired.

@@ -298,6 +298,7 @@ class TImageScrollBox : public QAbstractScrollArea {
   void LayoutScrollBars();
   void PaintOverlays(QPainter& painter, QPoint origin) const;
   QPoint ToDisplay(QPoint viewportPos) const;
+  bool OnPage(QPoint displayPos) const;
   void ScrollAction(int action);
   void ResetRubberband();
   void StartReadAhead(const std::string& fileName);
@@ -336,6 +337,7 @@ class TImageScrollBox : public QAbstractScrollArea {
   TMouseHandler* handler_ = nullptr;
   std::unique_ptr<TMouseHandler> ownedHandler_;
 
+  bool pressedOnPage_ = false;  // a press on the page holds the mouse
   bool ctrlDrag_ = false;
   int ctrlStartX_ = 0, ctrlStartY_ = 0;
   int ctrlShiftX_ = 0, ctrlShiftY_ = 0;

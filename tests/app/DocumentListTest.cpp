@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include "app/DocumentList.h"
 #include "app/F_UserInput.h"
@@ -100,4 +102,56 @@ TEST(FolderNameDialog, AcceptsOnlyANonEmptyNameOfAtMostThirtyCharacters) {
   QTest::keyClick(dialog.Edit(), Qt::Key_Return);
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.Text(), "scan");
+}
+
+TEST(DocumentList, ANarrowPaneShowsTheFileNameOfEachEntry) {
+  TDocumentList list;
+  const QString path = "/scans/2024/box 17 of the archive/incoming documents/page-0042.tif";
+  list.AddFiles({path});
+  list.resize(220, 200);
+  list.show();
+  QApplication::processEvents();
+  const QRect rect = list.visualItemRect(list.item(0));
+  EXPECT_LE(rect.right(), list.viewport()->width()) << "an entry is never wider than the pane";
+  const QString shown = EntryDisplayText(path, list.fontMetrics(), rect.width() - 30);
+  EXPECT_TRUE(shown.startsWith("/scans/")) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith("/page-0042.tif")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QString::fromUtf8("…"))) << shown.toStdString();
+  EXPECT_EQ(EntryDisplayText(path, list.fontMetrics(), 2000), path);
+  EXPECT_EQ(list.item(0)->text(), path) << "text and hint stay the whole path";
+  EXPECT_EQ(list.item(0)->toolTip(), path);
+}
+
+TEST(FolderChooser, OpensScrolledToItsStartFolderWithItSelected) {
+  QTemporaryDir root;
+  for (int i = 0; i < 120; ++i) QDir(root.path()).mkpath(QString("many/%1/inner").arg(i, 3, 10, QChar('0')));
+  const QString start = QDir(root.path()).filePath("many/100");
+  TSelectDirDialog dialog("t", start, nullptr);
+  dialog.show();
+  QTreeView* tree = dialog.Tree();
+  auto inSight = [&] {
+    const QRect r = tree->visualRect(tree->currentIndex());
+    return r.isValid() && tree->viewport()->rect().contains(r);
+  };
+  // Folders are read in the background; wait until the tree has them all.
+  QTRY_VERIFY_WITH_TIMEOUT(tree->model()->rowCount(tree->currentIndex().parent()) == 120 && inSight(), 10000);
+  EXPECT_EQ(dialog.SelectedFolder(), start);
+  EXPECT_TRUE(tree->selectionModel()->isSelected(tree->currentIndex()));
+}
+
+TEST(FolderNameDialog, TakesANameTypedThroughTheInputMethod) {
+  TFUserInput dialog;
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  dialog.Edit()->setFocus();
+  dialog.Edit()->clear();
+  EXPECT_TRUE(dialog.Edit()->inputMethodQuery(Qt::ImEnabled).toBool());
+  QInputMethodEvent composing(QString::fromUtf8("스"), {});
+  QApplication::sendEvent(dialog.Edit(), &composing);
+  QInputMethodEvent committed;
+  committed.setCommitString(QString::fromUtf8("스캔"));
+  QApplication::sendEvent(dialog.Edit(), &committed);
+  QTest::keyClick(dialog.Edit(), Qt::Key_Return);
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.Text(), QString::fromUtf8("스캔"));
 }

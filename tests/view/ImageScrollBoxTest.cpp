@@ -13,6 +13,7 @@
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
 #include "support/TestSupport.h"
+#include "view/RubberbandMouseHandler.h"
 
 namespace {
 
@@ -123,28 +124,40 @@ TEST(ImageScrollBox, CentredPageAndEmptyView) {
   EXPECT_TRUE(view->FileName().empty());
 }
 
-TEST(ImageScrollBox, MouseDownIsClampedToThePage) {
+// Mouse input beside the page reaches neither the handler nor the events;
+// a press on the page holds the mouse until its release, wherever that is.
+TEST(ImageScrollBox, OnlyMouseInputThatBeginsOnThePageIsPassedOn) {
   auto view = MakeView(620, 877);
-  view->SetMouseMode(mmNone);
+  view->SetMouseMode(mmRubberband);
   TDibGraphic page;
   MakeWhitePage(page, 100, 100);
   view->AssignGraphic(page);
-  int downX = -1, downY = -1, moveX = -1;
+  std::vector<std::string> seen;
   view->OnImageMouseDown = [&](TImageScrollBox*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
-    downX = x;
-    downY = y;
+    seen.push_back("down " + std::to_string(x) + "," + std::to_string(y));
   };
-  view->OnImageMouseMove = [&](TImageScrollBox*, Qt::KeyboardModifiers, int x, int) { moveX = x; };
+  view->OnImageMouseMove = [&](TImageScrollBox*, Qt::KeyboardModifiers, int x, int y) {
+    seen.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+  };
+  view->OnImageMouseUp = [&](TImageScrollBox*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    seen.push_back("up " + std::to_string(x) + "," + std::to_string(y));
+  };
+  TRubberbandMouseHandler& band = view->RubberbandHandler();
   Press(*view, 500, 50);
-  EXPECT_EQ(downX, 99);  // the last displayed column
-  EXPECT_EQ(downY, 50);
-  Release(*view, 500, 50);
-  Press(*view, 30, 700);
-  EXPECT_EQ(downX, 30);
-  EXPECT_EQ(downY, 99);
-  Release(*view, 30, 700);
+  Move(*view, 520, 60);
+  Release(*view, 520, 60);
   Move(*view, 300, 20, Qt::NoButton);
-  EXPECT_EQ(moveX, 300);  // moves are reported as they are
+  EXPECT_TRUE(seen.empty()) << seen.front();
+  EXPECT_FALSE(band.BandPresent()) << "a drag beside the page selects nothing";
+  EXPECT_FALSE(band.OutlineInProgress()) << "a click beside the page starts no outline";
+
+  Press(*view, 99, 50);  // the last displayed column
+  Move(*view, 300, 70);
+  Release(*view, 300, 70);
+  EXPECT_EQ(seen, (std::vector<std::string>{"down 99,50", "move 300,70", "up 300,70"}));
+  EXPECT_FALSE(band.BandPresent()) << "a band of width 0 after clamping";
+  Drag(*view, 10, 10, 400, 90);
+  EXPECT_EQ(band.SelectedRect(), (TRect{10, 10, 99, 90})) << "a drag that leaves the page is clamped to it";
 }
 
 TEST(ImageScrollBox, CtrlDragShiftsThePage) {
