@@ -72,7 +72,18 @@ TFFullScreen::TFFullScreen(TFViewTrans& window) : TEditorWindow(window, "TFFullS
   auto* panel = new QWidget(this);
   panel->setObjectName("RightPanel");
   panel->setFixedWidth(kPanelWidth);
-  SetColours(panel, Qt::black, Qt::white);
+  {
+    // Black panel: every control inherits light text on dark faces.
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, Qt::black);
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Text, Qt::white);
+    p.setColor(QPalette::Base, QColor(40, 40, 40));
+    p.setColor(QPalette::Button, QColor(64, 64, 64));
+    p.setColor(QPalette::ButtonText, Qt::white);
+    panel->setPalette(p);
+    panel->setAutoFillBackground(true);
+  }
   layout->addWidget(panel);
 
   pageView_ = new TImageScrollBox(area_);
@@ -214,13 +225,11 @@ void TFFullScreen::BuildPanel(QWidget* panel) {
   auto choice = [&](const char* title, std::initializer_list<const char*> items, auto& buttons, const char* name) {
     auto* box = new QGroupBox(title ? Utf8(title) : QString(), panel);
     box->setObjectName(name);
-    SetColours(box, Qt::black, Qt::white);
     auto* row = new QHBoxLayout(box);
     auto* group = new QButtonGroup(box);
     int i = 0;
     for (const char* item : items) {
       auto* b = new QRadioButton(Utf8(item), box);
-      SetColours(b, Qt::black, Qt::white);
       group->addButton(b, i);
       row->addWidget(b);
       buttons[static_cast<std::size_t>(i++)] = b;
@@ -240,7 +249,6 @@ void TFFullScreen::BuildPanel(QWidget* panel) {
   grid->setContentsMargins(0, 0, 0, 0);
   for (int i = 0; i < 6; ++i) {
     auto* box = new QCheckBox(Utf8(kCheckCaptions[i]), checks);
-    SetColours(box, Qt::black, Qt::white);
     grid->addWidget(box, i / 2, i % 2);
     checks_[static_cast<std::size_t>(i)] = box;
     const TCommand toggle = kCheckToggles[i];
