@@ -498,7 +498,6 @@ void TPDFParser::Reset() {
   root_ = -1;
   failure_ = pfNone;
   security_ = TPdfSecurity{};
-  clearImages_.clear();
   columns_ = predictor_ = 0;
   lookupDepth_ = 0;
   pages_.clear();
@@ -1158,12 +1157,14 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   if (!StreamDataAddress(imageDictEnd, record.DataAddress)) return false;
   if (record.Length < 0 || record.DataAddress + record.Length > static_cast<std::int64_t>(data_.size())) return false;
   record.ImageObject = imageNumber;
+  record.ImageGeneration = imageGeneration;
+  std::vector<std::uint8_t> clear;
   if (security_.Active()) {
-    std::vector<std::uint8_t>& clear = clearImages_[imageNumber];
     if (!security_.DecryptStream(imageNumber, imageGeneration, data_.data() + record.DataAddress,
                                  static_cast<std::size_t>(record.Length), clear))
       return false;
     record.Decrypted = true;
+    record.StoredLength = record.Length;
     record.Length = static_cast<std::int64_t>(clear.size());
   }
 
@@ -1240,7 +1241,7 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
       // An EOL code: at least eleven 0 bits, then a 1 bit (leading fill
       // bits are zeros as well).
       bool startsWithEol = false;
-      const std::uint8_t* d = ImageBytes(record);
+      const std::uint8_t* d = record.Decrypted ? clear.data() : data_.data() + record.DataAddress;
       int zeros = 0;
       for (std::int64_t i = 0; i < std::min<std::int64_t>(record.Length, 64) && !startsWithEol; ++i) {
         bool stop = false;
@@ -1286,10 +1287,14 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
 
 bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t>& data, int& compression) const {
   compression = page.Compression;
-  const std::uint8_t* begin = ImageBytes(page);
+  std::vector<std::uint8_t> clear;
+  const std::uint8_t* begin = ImageBytes(page, clear);
   if (!begin) return false;
   if (page.Compression != pcDeflate) {
-    data.assign(begin, begin + page.Length);
+    if (page.Decrypted)
+      data = std::move(clear);
+    else
+      data.assign(begin, begin + page.Length);
     return true;
   }
   // Flate data is inflated (and un-predicted) here and handed on as
@@ -1327,15 +1332,20 @@ bool TPDFParser::PageImageData(const TPageRecord& page, std::vector<std::uint8_t
   return true;
 }
 
-const std::uint8_t* TPDFParser::ImageBytes(const TPageRecord& page) const {
-  if (page.Length < 0) return nullptr;
-  if (page.Decrypted) {
-    auto it = clearImages_.find(page.ImageObject);
-    if (it == clearImages_.end() || static_cast<std::int64_t>(it->second.size()) != page.Length) return nullptr;
-    return it->second.data();
-  }
-  if (page.DataAddress < 0 || page.DataAddress + page.Length > static_cast<std::int64_t>(data_.size())) return nullptr;
-  return data_.data() + page.DataAddress;
+const std::uint8_t* TPDFParser::ImageBytes(const TPageRecord& page, std::vector<std::uint8_t>& clear) const {
+  const std::int64_t stored = page.Decrypted ? page.StoredLength : page.Length;
+  if (page.Length < 0 || stored < 0 || page.DataAddress < 0 ||
+      page.DataAddress + stored > static_cast<std::int64_t>(data_.size()))
+    return nullptr;
+  const std::uint8_t* begin = data_.data() + page.DataAddress;
+  if (!page.Decrypted) return begin;
+  // Decrypted on each use: keeping every page's clear data would hold a
+  // second copy of the document.
+  if (!security_.DecryptStream(page.ImageObject, page.ImageGeneration, begin, static_cast<std::size_t>(stored),
+                               clear) ||
+      static_cast<std::int64_t>(clear.size()) != page.Length)
+    return nullptr;
+  return clear.data();
 }
 
 std::string TPDFParser::InheritedText(const std::string& pageText, std::string_view key) {

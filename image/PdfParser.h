@@ -71,10 +71,12 @@ class TPDFParser {
     int BitsPerPixel = 0;          // BitsPerComponent, times 3 for RGB
     int Rotate = 0;                // 0, 90, 180 or 270
     std::int64_t DataAddress = 0;  // offset of the stream data in the memory copy
-    std::int64_t ImageObject = 0;  // object number of the image
-    // The data was decrypted: it lives apart from the memory copy, and
-    // Length counts the clear bytes.
+    std::int64_t ImageObject = 0;  // object number and generation of the image
+    std::int64_t ImageGeneration = 0;
+    // The data is encrypted: StoredLength bytes in the file, Length clear
+    // bytes once decrypted (which is done anew on each use).
     bool Decrypted = false;
+    std::int64_t StoredLength = 0;
     // Further facts of the image dictionary.
     std::uint32_t T4Options = 0;  // Group 3: bit 0 = 2-D coding, bit 2 = fill bits
     bool BlackIs1 = false;        // CCITT data codes black as 1
@@ -119,8 +121,6 @@ class TPDFParser {
   int ParseCount() const { return parseCount_; }
   const std::vector<std::uint8_t>& Bytes() const { return data_; }
   bool Encrypted() const { return security_.Active(); }
-  // The stored (clear) bytes of a page's image data, Length bytes long.
-  const std::uint8_t* ImageBytes(const TPageRecord& page) const;
 
   // Inflates zlib data; false when it is damaged before any output or would
   // grow beyond maxOutput bytes (with stopAtMax: the first maxOutput bytes
@@ -155,6 +155,9 @@ class TPDFParser {
   bool BuildPageTree();
   bool ReadPageRecord(std::int64_t pageObject, TPageRecord& record);
   void AddEntry(const TXrefEntry& entry);
+  // The clear bytes of a page's image data (Length of them): in the memory
+  // copy, or decrypted into clear. Null when they cannot be had.
+  const std::uint8_t* ImageBytes(const TPageRecord& page, std::vector<std::uint8_t>& clear) const;
 
   // Looks up object number; fills the cache. False when it cannot be found.
   const TCachedObject* Lookup(std::int64_t number);
@@ -192,7 +195,6 @@ class TPDFParser {
   std::int64_t root_ = -1;
   TParseFailure failure_ = pfNone;
   TPdfSecurity security_;
-  std::unordered_map<std::int64_t, std::vector<std::uint8_t>> clearImages_;  // image object -> decrypted data
   int columns_ = 0;  // /Columns and /Predictor of the last stream that declared them
   int predictor_ = 0;
   int lookupDepth_ = 0;
