@@ -321,7 +321,7 @@ TEST_F(DesktopLoop, TheWheelPagesTheActiveViewOneNotchAtATime) {
   const QString page = Copy("testdata/tiff/real-shearer-g4-300dpi-darkborders.tif", "a.tif");
   saving->AskSaveFolder = [] { return QString(); };
   work->OpenFiles({page});
-  window->Execute(TCommand::ZoomActual);
+  for (TImageScrollBox* view : {Source(), Result()}) view->SetZoomMode(zmOriginalSize);
   QScrollBar* bar = Source()->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 3 * bar->pageStep());
   auto wheel = [](TImageScrollBox* view, QPoint delta) {
