@@ -61,8 +61,10 @@ TFSemiTrans::TFSemiTrans(TFViewTrans& window) : QWidget(&window, Qt::Tool | Qt::
   setObjectName("TFSemiTrans");
   setWindowTitle(Utf8(kCaption));
   setAttribute(Qt::WA_DeleteOnClose);
-  // The main window stays the active window, so Shift keeps driving steps.
+  // The main window stays the active window, also while the operator ticks
+  // the boxes here, so Shift keeps driving steps.
   setAttribute(Qt::WA_ShowWithoutActivating);
+  setFocusPolicy(Qt::NoFocus);
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(10, 8, 10, 8);
   auto* line = new QLabel(Utf8(kLine), this);
@@ -83,6 +85,9 @@ TFSemiTrans::TFSemiTrans(TFViewTrans& window) : QWidget(&window, Qt::Tool | Qt::
     auto* choice = new QButtonGroup(this);
     choice->addButton(step.Wait);
     choice->addButton(step.Go);
+    for (QWidget* control :
+         {static_cast<QWidget*>(step.Run), static_cast<QWidget*>(step.Wait), static_cast<QWidget*>(step.Go)})
+      control->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(step.Run, i, 0);
     grid->addWidget(step.Arrow, i, 1);
     grid->addWidget(step.Wait, i, 2);
