@@ -85,6 +85,8 @@ class TFolderWatch : public QObject {
   bool IsRunning() const { return monitor_ != nullptr; }
   QString WatchedFolder() const { return folder_; }
   int KnownNameCount() const { return static_cast<int>(known_.size()); }
+  // The running thread's number, carried by its messages.
+  long long Generation() const { return generation_; }
 
   // Handles one message of the thread (100, 200, 900).
   void Snapshot(long long generation);

@@ -76,6 +76,10 @@ TEST_F(FolderWatchFixture, FilesClosedAtOnceAllArriveWithoutMovingTheCurrentEntr
   EXPECT_EQ(Occurrences(In("old.tif")), 0) << "a name present at the start is never added";
   EXPECT_EQ(Occurrences(In("d.pdf")), 0) << "PDF files are recorded, not added";
   EXPECT_EQ(List()->Count(), 5);
+  QStringList sorted = List()->Entries();
+  std::sort(sorted.begin(), sorted.end(),
+            [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+  EXPECT_EQ(List()->Entries(), sorted) << "the list keeps its order";
   EXPECT_EQ(watch->KnownNameCount(), 7) << "the PDF and the text file are known now";
 
   EXPECT_EQ(List()->CurrentEntry(), open) << "the current entry stays";
@@ -97,6 +101,8 @@ TEST_F(FolderWatchFixture, AFileArrivesOnceWhenClosedAfterWritingOrRenamedIn) {
   slow.close();
   ASSERT_TRUE(QTest::qWaitFor([&] { return List()->Count() == 1; }, 5000));
   EXPECT_EQ(List()->Entry(0), In("slow.tif"));
+  EXPECT_EQ(List()->Current(), -1) << "an arrival makes no entry current";
+  EXPECT_TRUE(window->SourceView()->FileName().empty()) << "nor loads a page";
 
   // Written elsewhere, then renamed into the folder.
   Write(Path("elsewhere.jpg"));
