@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 
+#include "app/AppMessage.h"
 #include "app/F_ViewTrans.h"
 #include "app/NumberField.h"
 #include "app/ViewTransMessage.h"
@@ -20,9 +21,11 @@
 #include "correction/PagePlacement.h"
 #include "correction/StrokeWeight.h"
 #include "image/Canvas.h"
+#include "image/ImagingHooks.h"
 #include "image/transforms/ConvertToGrayTransform.h"
 #include "image/transforms/CropTransform.h"
 #include "image/transforms/RotateTransform.h"
+#include "pagework/CorrectionRecipes.h"
 #include "view/DibQImage.h"
 #include "view/DisplayBitmap.h"
 #include "view/ImageScrollBox.h"
@@ -31,15 +34,6 @@
 namespace {
 
 using C = TCommand;
-
-// The busy cursor for the lifetime of the object.
-class TBusyCursor {
- public:
-  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
-  TBusyCursor(const TBusyCursor&) = delete;
-  TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
 
 bool ShiftHeld() { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier); }
 
@@ -64,11 +58,7 @@ class TCorrectionCommands : public QObject {
   TDibGraphic& Undo() { return w_.UndoImage(); }
   TDibGraphic& Scratch() { return w_.ScratchImage(); }
   void TakeUndo() { Undo().Assign(Image()); }
-  TRect MarginRect() {
-    TRect r;
-    MarginsToRect(Image(), S().P2, S().P4, r, S().P3, S().P1);
-    return r;
-  }
+  TRect Margins() { return MarginRect(Image(), S()); }
   // Redraws the active view; a page that changed its size is laid out
   // anew so that it is not shown squeezed into the old display size.
   void Redraw() {
@@ -87,17 +77,33 @@ class TCorrectionCommands : public QObject {
     Band().ClearMarkedRegions();
     w_.FixedAreaCursor = -1;
   }
-  // Registers a command; the parameters are read from the fields first and
-  // a failing routine never escapes into the event loop.
-  void On(C command, std::function<void()> body) {
-    w_.SetCommandHandler(command, [this, body = std::move(body)] {
-      w_.ReadParameters();
-      try {
-        sizeBefore_ = TSize{Image().Width(), Image().Height()};
-        body();
-      } catch (const std::exception&) {
-        // Commands show no messages; the page stays as the routine left it.
+  // Runs a piece of work on the page of `view`. Work that may change the
+  // page has a copy of it at hand: when a routine fails half-way, the page
+  // goes back to how it was and the operator is told why, instead of going
+  // on with a half-changed page.
+  enum class TPageUse { Reads, Changes };
+  void Guarded(TImageScrollBox* view, TPageUse use, const std::function<void()>& body) {
+    const bool keep = use == TPageUse::Changes && !view->Graphic().Empty();
+    if (keep) rescue_.Assign(view->Graphic());
+    try {
+      body();
+    } catch (const std::exception& e) {
+      if (keep) {
+        view->Graphic().Assign(rescue_);
+        view->Redraw(true);
       }
+      rescue_.Clear();
+      ShowAppMessage(QString::fromUtf8(e.what()), amError);
+      return;
+    }
+    rescue_.Clear();
+  }
+  // Registers a command; the parameters are read from the fields first.
+  void On(C command, std::function<void()> body, TPageUse use = TPageUse::Changes) {
+    w_.SetCommandHandler(command, [this, use, body = std::move(body)] {
+      w_.ReadParameters();
+      sizeBefore_ = TSize{Image().Width(), Image().Height()};
+      Guarded(View(), use, body);
     });
   }
   std::vector<TImageScrollBox*> AllViews() const {
@@ -136,7 +142,8 @@ class TCorrectionCommands : public QObject {
 
   TFViewTrans& w_;
   TNBRotateTransform quarterTurn_;
-  TSize sizeBefore_;  // the active page's size when the running command began
+  TDibGraphic rescue_;  // the page before the running command
+  TSize sizeBefore_;    // the active page's size when the running command began
 };
 
 void TCorrectionCommands::Install() {
@@ -151,22 +158,17 @@ void TCorrectionCommands::Install() {
   On(C::CropBorders, [this] { Crop(); });
   On(C::FitMargins, [this] { FitMargins(); });
   On(C::PaperSize, [this] { PaperSize(); });
-  On(C::Enlarge, [this] {
-    if (Image().Empty()) return;
-    ResizeContent(Image(), &Undo(), S().B, true);
-    Redraw();
-  });
-  On(C::Reduce, [this] {
-    if (Image().Empty()) return;
-    ResizeContent(Image(), &Undo(), S().B, false);
-    Redraw();
-  });
+  for (const bool enlarge : {true, false})
+    On(enlarge ? C::Enlarge : C::Reduce, [this, enlarge] {
+      if (Image().Empty()) return;
+      RunResize(Image(), S(), enlarge, Undo());
+      Redraw();
+    });
   const std::pair<C, int> shifts[] = {{C::ShiftUp, -2}, {C::ShiftDown, 2}, {C::ShiftLeft, -1}, {C::ShiftRight, 1}};
   for (auto [command, direction] : shifts)
     On(command, [this, direction] {
       if (Image().Empty()) return;
-      const TPoint d = MmToPixels(Image(), TPoint{S().M, S().M});
-      ShiftImage(Image(), &Undo(), direction, direction == -1 || direction == 1 ? d.X : d.Y);
+      RunShift(Image(), S(), direction, Undo());
       Redraw();
     });
   On(C::RotateClockwise, [this] { RotateByAngle(true); });
@@ -181,12 +183,17 @@ void TCorrectionCommands::Install() {
   On(C::EraseOutside, [this] {
     if (w_.MouseMode() == 10) EraseOutside();
   });
-  On(C::SelectAll, [this] {
-    if (!Image().Empty() && w_.MouseMode() == 10) Band().SelectAll();
-  });
-  On(C::Copy, [this] { Copy(); });
+  On(
+      C::SelectAll,
+      [this] {
+        if (!Image().Empty() && w_.MouseMode() == 10) Band().SelectAll();
+      },
+      TPageUse::Reads);
+  On(
+      C::Copy, [this] { Copy(); }, TPageUse::Reads);
   On(C::Paste, [this] { Paste(); });
-  On(C::FixedAdd, [this] { AddFixed(); });
+  On(
+      C::FixedAdd, [this] { AddFixed(); }, TPageUse::Reads);
   On(C::FixedErase, [this] {
     if (!Image().Empty()) View()->FillFixedAreas();
   });
@@ -196,17 +203,26 @@ void TCorrectionCommands::Install() {
     else if (!Image().Empty())
       View()->FillFixedAreas();
   });
-  On(C::FixedClear, [this] {
-    for (TImageScrollBox* v : AllViews()) v->ClearFixedAreas();
-    w_.FixedAreaCursor = -1;
-  });
-  On(C::FixedNext, [this] { StepFixed(1); });
-  On(C::FixedSelect, [this] { StepFixed(1); });
-  On(C::FixedPrevious, [this] { StepFixed(-1); });
-  On(C::Escape, [this] { Escape(); });
-  On(C::ShiftAlone, [this] { Band().AddSelectionToRegions(); });
+  On(
+      C::FixedClear,
+      [this] {
+        for (TImageScrollBox* v : AllViews()) v->ClearFixedAreas();
+        w_.FixedAreaCursor = -1;
+      },
+      TPageUse::Reads);
+  On(
+      C::FixedNext, [this] { StepFixed(1); }, TPageUse::Reads);
+  On(
+      C::FixedSelect, [this] { StepFixed(1); }, TPageUse::Reads);
+  On(
+      C::FixedPrevious, [this] { StepFixed(-1); }, TPageUse::Reads);
+  On(
+      C::Escape, [this] { Escape(); }, TPageUse::Reads);
+  On(
+      C::ShiftAlone, [this] { Band().AddSelectionToRegions(); }, TPageUse::Reads);
   for (C item : {C::PaperA4, C::PaperA5, C::PaperB4, C::PaperB5, C::PaperUser})
-    On(item, [this, item] { ChoosePaper(item); });
+    On(
+        item, [this, item] { ChoosePaper(item); }, TPageUse::Reads);
 
   // Line extension needs a selection in normal mode; releases tell.
   EnableLineExtension(false);
@@ -215,17 +231,11 @@ void TCorrectionCommands::Install() {
     view->OnImageMouseUp = [this, previous](TImageScrollBox* sender, Qt::MouseButton button,
                                             Qt::KeyboardModifiers shift, int x, int y) {
       if (previous) previous(sender, button, shift, x, y);
-      try {
-        Released(sender, button);
-      } catch (const std::exception&) {
-      }
+      Guarded(sender, TPageUse::Changes, [&] { Released(sender, button); });
     };
   }
   w_.OnOutlineFinished = [this](TRubberbandMouseHandler* band, TImageScrollBox* view, int) {
-    try {
-      OutlineFinished(band, view);
-    } catch (const std::exception&) {
-    }
+    if (view) Guarded(view, TPageUse::Changes, [&] { OutlineFinished(band, view); });
   };
 }
 
@@ -239,16 +249,13 @@ void TCorrectionCommands::Deskew() {
   if (ShiftHeld() && !fixed.empty()) {
     // Each fixed area is levelled on its own; the stored areas keep their
     // places, the routine moves only its own copy of them.
-    std::vector<TRect> regions = fixed;
-    TakeUndo();
-    DeskewRegions(image, Scratch(), regions);
-    Scratch().Clear();
+    RunDeskewAreas(image, Scratch(), Undo(), fixed);
   } else if (HasSelection()) {
     const TRect selection = Selection();
     Band().RemoveSelection();
-    DeskewPage(image, Scratch(), Undo(), S().K == 20, S().D == 200, &selection);
+    RunDeskew(image, S(), Scratch(), Undo(), &selection);
   } else {
-    DeskewPage(image, Scratch(), Undo(), S().K == 20, S().D == 200);
+    RunDeskew(image, S(), Scratch(), Undo());
   }
   Redraw();
 }
@@ -258,8 +265,7 @@ void TCorrectionCommands::Specks() {
   if (image.Empty()) return;
   TBusyCursor busy;
   const std::vector<TRect> regions = TakeRegions();
-  TakeUndo();
-  RemoveSpecks(image, S().W, S().H, ShiftHeld(), regions, S().J);
+  RunSpeckRemoval(image, S(), regions, ShiftHeld(), &Undo());
   ForgetRegions();
   Redraw();
 }
@@ -270,17 +276,7 @@ void TCorrectionCommands::Strokes(bool darken) {
   TBusyCursor busy;
   const bool inside = ShiftHeld();
   const std::vector<TRect> regions = TakeRegions();
-  TakeUndo();
-  if (image.ImageFormat() == ifBlackWhite) {
-    if (darken)
-      DarkenStrokes(image, S().Bo, regions, inside);
-    else
-      LightenStrokes(image, regions, inside);
-  } else if (darken) {
-    DarkenStrokes(image, S().Bo, S().J, inside, regions);
-  } else {
-    LightenStrokes(image, S().Bo, S().J, inside, regions);
-  }
+  RunStrokes(image, S(), darken, regions, inside, &Undo());
   ForgetRegions();
   Redraw();
 }
@@ -292,7 +288,7 @@ void TCorrectionCommands::Centre() {
     return;
   }
   TBusyCursor busy;
-  CenterContent(Image(), &Undo(), S().Wopt, S().J, S().aV, S().aH, S().Hside, S().Hopt, S().Wside);
+  RunCentre(Image(), S(), Undo());
   Redraw();
 }
 
@@ -305,7 +301,7 @@ void TCorrectionCommands::LineExtension() {
   ExtendLines(scratch, S().J);
   TakeUndo();
   TRubberbandMouseHandler& band = Band();
-  band.TransparentPaste = S().PT == 10;
+  band.TransparentPaste = TransparentPaste(S());
   band.Paste(scratch);
   scratch.Clear();
 }
@@ -327,9 +323,9 @@ void TCorrectionCommands::BorderRemoval() {
     for (TImageScrollBox* v : AllViews()) v->SetOutlineMargins(s.P1, s.P2, s.P3, s.P4);
     w_.ShowParameters();
   } else {
-    rect = MarginRect();
+    rect = Margins();
   }
-  EraseOutsideRect(image, rect);
+  RunBorderRemoval(image, S(), &rect);
   Redraw();
 }
 
@@ -340,9 +336,7 @@ void TCorrectionCommands::Crop() {
     TakeUndo();
     Band().CropToSelection(&Undo());
   } else {
-    const TRect rect = MarginRect();
-    TakeUndo();
-    CropToRect(image, rect);
+    RunCropToMargins(image, S(), Undo());
   }
   Redraw();
 }
@@ -351,24 +345,18 @@ void TCorrectionCommands::FitMargins() {
   TDibGraphic& image = Image();
   if (image.Empty()) return;
   TBusyCursor busy;
-  TRect content;
   if (HasSelection()) {
-    content = Selection();
-  } else if (image.ImageFormat() == ifBlackWhite || image.ImageFormat() == ifTrueColor) {
-    // The bounds come back with the last row and column inside the box.
-    content = FindContentBounds(image, S().aH, S().aV, S().J);
-    content.Right += 1;
-    content.Bottom += 1;
+    const TRect selection = Selection();
+    RunFitToMargins(image, S(), Undo(), &selection);
   } else {
-    content = TRect{0, 0, image.Width(), image.Height()};
+    RunFitToMargins(image, S(), Undo());
   }
-  FitToMargins(image, &Undo(), content, MarginRect());
   Redraw();
 }
 
 void TCorrectionCommands::PaperSize() {
   if (Image().Empty()) return;
-  FitToPaper(Image(), &Undo(), S().pW, S().pH, S().A == 60, S().pS == 1);
+  RunPaperSize(Image(), S(), Undo());
   Redraw();
   if (QWidget* editor = w_.findChild<QWidget*>("TFFullScreen"); editor && editor->isVisible())
     PostViewTransMessage(editor, 10);
@@ -490,7 +478,7 @@ void TCorrectionCommands::Paste() {
   QImageToDib(bitmap, scratch);
   TakeUndo();
   TRubberbandMouseHandler& band = Band();
-  band.TransparentPaste = S().PT == 10;
+  band.TransparentPaste = TransparentPaste(S());
   band.Paste(scratch);
   scratch.Clear();
 }

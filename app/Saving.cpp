@@ -7,11 +7,8 @@
 #include "app/F_ViewTrans.h"
 #include "app/SelectDir.h"
 #include "app/WorkingList.h"
-#include "image/GraphicRegistry.h"
 #include "image/ImagingHooks.h"
-#include "image/JpegGraphic.h"
-#include "image/PdfGraphic.h"
-#include "pagework/SafeWrite.h"
+#include "pagework/PageWriter.h"
 #include "utils/Utils.h"
 #include "view/ImageScrollBox.h"
 
@@ -19,32 +16,7 @@ namespace {
 
 QString Utf8(const char* s) { return QString::fromUtf8(s); }
 
-TTiffCompression OwnCompression(const TDibGraphic& g, TTiffCompression fallback) {
-  if (const auto* tiff = dynamic_cast<const TTiffGraphic*>(&g)) return tiff->Compression();
-  return fallback;
-}
-
 }  // namespace
-
-TTiffCompression CompressionForChoice(int f, TImageFormat format, TTiffCompression own,
-                                      TTiffCompression sourceCompression) {
-  switch (f) {
-    case 20:
-      return tcCCITT3_2D;
-    case 30:
-      return tcCCITT4;
-    case 40:
-      return tcZLib;
-    case 50:
-      return format == ifBlackWhite ? own : tcJPEG;
-    case 60:
-      return tcPackbits;
-    case 70:
-      return tcLZW;
-    default:
-      return sourceCompression;
-  }
-}
 
 void CopyFolderTree(const QString& source, const QString& destination) {
   TBusyCursor busy;
@@ -91,51 +63,20 @@ void TSaving::ChooseSaveFolder() {
 // replaces it only when complete: with no save folder the output is the
 // operator's source scan, which a failure half-way must not destroy.
 void TSaving::WriteOutput(const QString& output) {
-  TImageScrollBox* source = window_.SourceView();
-  TImageScrollBox* result = window_.ResultView();
-  TDibGraphic& page = result->Graphic();
-  const int f = window_.Settings().F;
-  const TTiffCompression sourceCompression = OwnCompression(source->Graphic(), tcCCITT4);
-  SafeWriteFile(output.toStdString(), [&](const std::string& temp) {
-    if (source->FrameCount() < 1) {
-      std::unique_ptr<TDibGraphic> file = CreateGraphicForFile(output.toStdString());
-      file->Assign(page);
-      if (auto* tiff = dynamic_cast<TTiffGraphic*>(file.get()))
-        tiff->SetCompression(
-            CompressionForChoice(f, tiff->ImageFormat(), OwnCompression(page, tiff->Compression()), sourceCompression));
-      if (auto* jpeg = dynamic_cast<TJpegGraphic*>(file.get()))
-        jpeg->JpegQuality = static_cast<std::uint8_t>(std::clamp(window_.Settings().jQ, 1, 100));
-      TFileStream stream(temp, TFileMode::fmCreate);
-      file->SaveToStream(stream);
-      return;
-    }
-    if (IsPdfFile(output)) {
-      TPdfGraphic pdf;
-      for (int k = 1; k <= page.FrameCount(); ++k) {
-        auto frame = std::make_unique<TDibGraphic>();
-        frame->Assign(page.Frame(k));
-        pdf.AddFrame(std::move(frame));
-      }
-      pdf.SaveFramesToPdfFile(temp);
-      return;
-    }
-    // Every page of a multi-page TIFF takes the chosen compression where its
-    // format allows it; the others keep their own.
-    for (int k = 1; k <= page.FrameCount(); ++k) {
-      const TDibGraphic& frame = page.Frame(k);
-      TTiffGraphic tiff;
-      tiff.Assign(frame);
-      const TTiffCompression own = OwnCompression(frame, tiff.Compression());
-      const TTiffCompression chosen = CompressionForChoice(f, frame.ImageFormat(), own, own);
-      tiff.SetCompression(TiffCompressionAllowed(chosen, frame.ImageFormat()) ? chosen : own);
-      if (k == 1) {
-        TFileStream stream(temp, TFileMode::fmCreate);
-        tiff.SaveToStream(stream);
-      } else {
-        tiff.AppendToFile(temp);
-      }
-    }
-  });
+  const TDibGraphic& source = window_.SourceView()->Graphic();
+  TDibGraphic& page = window_.ResultView()->Graphic();
+  const auto* sourceTiff = dynamic_cast<const TTiffGraphic*>(&source);
+  const TSaveOptions options = SaveOptionsOf(window_.Settings());
+  // A framed source is written frame by frame, each frame with its own
+  // compression as the choice allows; a single page takes the source's.
+  if (window_.SourceView()->FrameCount() >= 1) {
+    WriteImageFile(output.toStdString(), page, options);
+    return;
+  }
+  TOutputPage single;
+  single.Borrowed = &page;
+  single.SourceCompression = sourceTiff ? static_cast<int>(sourceTiff->Compression()) : -1;
+  WritePages(output.toStdString(), 1, options, [&](int) -> TOutputPage& { return single; });
 }
 
 bool TSaving::Save() {

@@ -12,12 +12,6 @@
 class TFViewTrans;
 class TWorkingList;
 
-// The TIFF compression a page is written with for the save choice F:
-// 10 the source's own, 20 CCITT3 2-D, 30 CCITT4, 40 Deflate, 50 JPEG
-// (bilevel pages keep their own), 60 PackBits, 70 LZW.
-TTiffCompression CompressionForChoice(int f, TImageFormat format, TTiffCompression own,
-                                      TTiffCompression sourceCompression);
-
 // Creates every sub-folder of `source` below `destination`, skipping the
 // destination itself when it lies inside the source. Throws with the
 // system's error text when a folder cannot be made.

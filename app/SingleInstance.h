@@ -1,4 +1,5 @@
-// The single-instance rule: a lock named "Vel_Trax" in the temporary folder.
+// The single-instance rule: a lock in the user's runtime folder, so one
+// desktop runs per user and another user's copy never blocks this one.
 #pragma once
 
 #include <QLockFile>

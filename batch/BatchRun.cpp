@@ -15,8 +15,8 @@
 #include <thread>
 #include <utility>
 
-#include "batch/PageFiles.h"
 #include "batch/Progress.h"
+#include "pagework/PageWriter.h"
 #include "pagework/SafeWrite.h"
 
 namespace {
@@ -45,7 +45,7 @@ struct TFileState {
   int Dispatched = 0;
   bool Failed = false;
   std::string Error;
-  std::map<int, TCorrectedPage> Ready;
+  std::map<int, TOutputPage> Ready;
   std::map<int, std::string> Verbose;
 };
 
@@ -104,14 +104,14 @@ class TScheduler {
   }
 
   // The writer's side: page p of file f, corrected.
-  TCorrectedPage WaitForPage(int f, int p, TStepContext& ctx, std::string& verbose) {
+  TOutputPage WaitForPage(int f, int p, TStepContext& ctx, std::string& verbose) {
     std::unique_lock lock(mutex_);
     for (;;) {
       TFileState& s = states_[f];
       if (s.Failed) throw EFileFailed{};
       auto it = s.Ready.find(p);
       if (it != s.Ready.end()) {
-        TCorrectedPage page = std::move(it->second);
+        TOutputPage page = std::move(it->second);
         s.Ready.erase(it);
         auto v = s.Verbose.find(p);
         if (v != s.Verbose.end()) {
@@ -222,17 +222,17 @@ class TScheduler {
   void RunTask(std::unique_lock<std::mutex>& lock, const TTask& task, TStepContext& ctx) {
     const std::string source = states_[task.File].File->Source;
     lock.unlock();
-    TCorrectedPage page;
+    TOutputPage page;
     std::string verbose;
     std::string error;
     try {
       page = LoadPage(source, task.Page);
       for (TStep step : config_.Steps) {
-        std::string measured = RunStep(step, *page.Page, ctx);
+        std::string measured = RunStep(step, *page.Owned, ctx);
         if (config_.Verbose)
           verbose += source + "\t" + std::to_string(task.Page + 1) + "\t" + StepName(step) + "\t" + measured + "\n";
       }
-      PreparePageForWriting(page, source, config_.Settings);
+      PreparePageForWriting(page, source, SaveOptionsOf(config_.Settings));
     } catch (const std::exception& e) {
       error = "page " + std::to_string(task.Page + 1) + ": " + e.what();
     } catch (...) {
@@ -392,10 +392,10 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
       const auto folder = std::filesystem::path(file.Output).parent_path();
       if (!folder.empty()) std::filesystem::create_directories(folder, ec);
       auto output = std::make_unique<TSafeFile>(file.Output);
-      TCorrectedPage current;
-      WritePages(output->TempPath(), file.Source, count, config.Settings, [&](int p) -> TCorrectedPage& {
+      TOutputPage current;
+      WritePagesTo(output->TempPath(), file.Source, count, SaveOptionsOf(config.Settings), [&](int p) -> TOutputPage& {
         std::string verbose;
-        current = TCorrectedPage{};  // free the previous page first
+        current = TOutputPage{};  // free the previous page first
         current = scheduler.WaitForPage(f, p, ctx, verbose);
         if (!verbose.empty()) {
           std::fputs(verbose.c_str(), stderr);
@@ -405,7 +405,7 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
         progress.PageDone();
         return current;
       });
-      current = TCorrectedPage{};
+      current = TOutputPage{};
       committer.Add(std::move(output), f, written);
     } catch (const EInterrupted&) {
       summary.Interrupted = true;

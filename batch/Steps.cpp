@@ -3,12 +3,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "correction/Borders.h"
-#include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
-#include "correction/NoiseRemoval.h"
 #include "correction/PagePlacement.h"
-#include "correction/StrokeWeight.h"
+#include "pagework/CorrectionRecipes.h"
 
 namespace {
 
@@ -19,12 +16,6 @@ std::string Format(const char* format, auto... args) {
 }
 
 std::string RectText(const TRect& r) { return Format("%d,%d,%d,%d", r.Left, r.Top, r.Right, r.Bottom); }
-
-TRect MarginRect(const TDibGraphic& page, const TSettingsRecord& s) {
-  TRect rect;
-  MarginsToRect(page, s.P2, s.P4, rect, s.P3, s.P1);
-  return rect;
-}
 
 // The number of groups speck removal erases: boxes no larger than the
 // limits that do not lie wholly inside a fixed area.
@@ -72,66 +63,49 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
   const TSettingsRecord& s = *ctx.Settings;
   const std::vector<TRect>& areas = *ctx.FixedAreas;
   if (page.Empty()) return ctx.Measure ? std::string("empty page") : std::string();
+  // The undo copy a recipe takes is of no use here; it is freed at once.
+  struct TClearUndo {
+    TDibGraphic& Undo;
+    ~TClearUndo() { Undo.Clear(); }
+  } clearUndo{ctx.Undo};
   switch (step) {
     case TStep::Deskew: {
-      const float angle = DeskewPage(page, ctx.Work, ctx.Undo, s.K == 20, s.D == 200, nullptr, ctx.SearchThreads);
-      ctx.Undo.Clear();
+      const float angle = RunDeskew(page, s, ctx.Work, ctx.Undo, nullptr, ctx.SearchThreads);
       return ctx.Measure ? Format("angle=%.4f", static_cast<double>(angle)) : std::string();
     }
     case TStep::Specks: {
       const int count = ctx.Measure ? CountSpecks(page, s, areas) : 0;
-      RemoveSpecks(page, s.W, s.H, false, areas, s.J);
+      RunSpeckRemoval(page, s, areas, false, nullptr);
       return ctx.Measure ? Format("boxes=%d", count) : std::string();
     }
     case TStep::Borders: {
-      const TRect rect = MarginRect(page, s);
-      EraseOutsideRect(page, rect);
+      const TRect rect = RunBorderRemoval(page, s);
       return ctx.Measure ? "kept=" + RectText(rect) : std::string();
     }
     case TStep::Centre: {
       TRect before;
       if (ctx.Measure) before = FindContentBounds(page, s.aH, s.aV, s.J);
-      CenterContent(page, &ctx.Undo, s.Wopt, s.J, s.aV, s.aH, s.Hside, s.Hopt, s.Wside);
-      ctx.Undo.Clear();
+      RunCentre(page, s, ctx.Undo);
       if (!ctx.Measure) return std::string();
       const TRect after = FindContentBounds(page, s.aH, s.aV, s.J);
       return Format("dx=%d dy=%d", after.Left - before.Left, after.Top - before.Top);
     }
     case TStep::Enlarge:
     case TStep::Reduce: {
-      ResizeContent(page, &ctx.Undo, s.B, step == TStep::Enlarge);
-      ctx.Undo.Clear();
+      RunResize(page, s, step == TStep::Enlarge, ctx.Undo);
       return ctx.Measure ? Format("percent=%d", s.B) : std::string();
     }
     case TStep::Paper: {
-      FitToPaper(page, &ctx.Undo, s.pW, s.pH, s.A == 60, s.pS == 1);
-      ctx.Undo.Clear();
+      RunPaperSize(page, s, ctx.Undo);
       return ctx.Measure ? Format("size=%dx%d", page.Width(), page.Height()) : std::string();
     }
     case TStep::Fit: {
-      // Pages that are neither bilevel nor true colour take the whole page
-      // as their content, as the desktop command does.
-      TRect content{0, 0, page.Width(), page.Height()};
-      if (page.ImageFormat() == ifBlackWhite || page.ImageFormat() == ifTrueColor)
-        content = FindContentBounds(page, s.aH, s.aV, s.J);
-      const TRect target = MarginRect(page, s);
-      FitToMargins(page, &ctx.Undo, content, target);
-      ctx.Undo.Clear();
-      return ctx.Measure ? "content=" + RectText(content) + " target=" + RectText(target) : std::string();
+      const TRect content = RunFitToMargins(page, s, ctx.Undo);
+      return ctx.Measure ? "content=" + RectText(content) + " target=" + RectText(MarginRect(page, s)) : std::string();
     }
     case TStep::Darken:
     case TStep::Lighten: {
-      const bool darken = step == TStep::Darken;
-      if (page.ImageFormat() == ifBlackWhite) {
-        if (darken)
-          DarkenStrokes(page, s.Bo, areas, false);
-        else
-          LightenStrokes(page, areas, false);
-      } else if (darken) {
-        DarkenStrokes(page, s.Bo, s.J, false, areas);
-      } else {
-        LightenStrokes(page, s.Bo, s.J, false, areas);
-      }
+      RunStrokes(page, s, step == TStep::Darken, areas, false, nullptr);
       return ctx.Measure ? Format("level=%d", s.Bo) : std::string();
     }
   }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "image/DibGraphic.h"
-#include "utils/Utils.h"
+#include "pagework/SettingsRecord.h"
 
 enum class TStep { Deskew, Specks, Centre, Borders, Enlarge, Reduce, Paper, Darken, Lighten, Fit };
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "batch/BatchRun.h"
-#include "batch/PageFiles.h"
 #include "batch/Steps.h"
 #include "image/GraphicRegistry.h"
+#include "pagework/PageWriter.h"
 #include "utils/HandOff.h"
 #include "utils/Utils.h"
 

@@ -12,8 +12,9 @@
 #include <cstring>
 
 #include "pagework/SafeWrite.h"
+#include "utils/Utils.h"
 
-QString HandOffListFilePath() { return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffListFileName)); }
+QString HandOffListFilePath() { return QDir(RuntimeFolder()).filePath(QString::fromLatin1(HandOffListFileName)); }
 
 QByteArray HandOffListBytes(const THandOffList& list) {
   QByteArray bytes;
@@ -67,7 +68,7 @@ std::optional<THandOffList> ReadHandOffList(const QString& path, QString* error)
 }
 
 namespace {
-QString LockPath() { return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffLockName)); }
+QString LockPath() { return QDir(RuntimeFolder()).filePath(QString::fromLatin1(HandOffLockName)); }
 }  // namespace
 
 THandOffLock::THandOffLock() : lock_(std::make_unique<QLockFile>(LockPath())) {
@@ -110,17 +111,17 @@ bool ParseHandOffMessage(const QByteArray& bytes, QString& openFolder, QString& 
   return true;
 }
 
-QString HandOffSocketName() { return QDir(QDir::tempPath()).filePath(QString::fromLatin1(HandOffServerName)); }
+QString HandOffSocketName() { return QDir(RuntimeFolder()).filePath(QString::fromLatin1(HandOffServerName)); }
 
 bool SendHandOffMessage(const QString& openFolder, const QString& saveFolder, const QString& socketName,
                         int timeoutMs) {
   const QByteArray name = QFile::encodeName(socketName);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  // Linux's abstract namespace: a zero byte, then the name, no terminator.
+  // A socket file in the user's runtime folder: only that user can reach it.
   if (name.isEmpty() || static_cast<std::size_t>(name.size()) + 1 > sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path + 1, name.constData(), static_cast<std::size_t>(name.size()));
-  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};

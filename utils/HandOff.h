@@ -1,17 +1,17 @@
 // The pieces both programs use to hand a batch from the desktop program to
 // the batch correction program pagemend:
-//  - the list file "veltrax.tmp" in the temporary folder (UTF-8, CR LF line
-//    ends): the files one per line, then the save folder (possibly empty),
-//    the open folder and the open mode (0, 1 or 2);
-//  - the lock "TFAutoTrans" in the temporary folder, held by pagemend while
-//    it runs; the desktop tests it and does nothing while it is held;
+//  - the list file "veltrax.tmp" (UTF-8, CR LF line ends): the files one per
+//    line, then the save folder (possibly empty), the open folder and the
+//    open mode (0, 1 or 2);
+//  - the lock "TFAutoTrans", held by pagemend while it runs; the desktop
+//    tests it and does nothing while it is held;
 //  - the parameter text pagemend is started with;
 //  - the message "open folder|save folder" pagemend sends at the end to the
 //    desktop's local socket "Vel_Trax" (nothing happens when nobody
-//    listens). On Linux the socket lives in the abstract namespace under
-//    the temporary folder's path plus "Vel_Trax": no file is created, so it
-//    cannot clash with the single-instance lock file of the same name in
-//    that folder, and each temporary folder (each user) has its own.
+//    listens).
+// All of them live in the user's runtime folder (see RuntimeFolder()), which
+// only that user can enter: another user of the machine can neither see
+// this user's batch nor send the desktop a message that redirects its saves.
 #pragma once
 
 #include <QByteArray>
@@ -33,7 +33,7 @@ struct THandOffList {
   int OpenMode = 0;
 };
 
-// "veltrax.tmp" in the temporary folder.
+// "veltrax.tmp" in the runtime folder.
 QString HandOffListFilePath();
 
 // Writes the list file, replacing it safely. Throws ESafeWriteError.

@@ -6,6 +6,6 @@
 
 #include "utils/HandOff.h"
 
-// Listens on the hand-off socket in Linux's abstract namespace. Read each
+// Listens on the hand-off socket file in the runtime folder. Read each
 // connection to its end and give the bytes to ParseHandOffMessage.
 bool ListenForHandOffMessages(QLocalServer& server, const QString& socketName = HandOffSocketName());

@@ -1,5 +1,7 @@
 #include "utils/Utils.h"
 
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -7,6 +9,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSettings>
+#include <QStandardPaths>
 #include <cstring>
 #include <memory>
 
@@ -101,6 +104,20 @@ QMutex& FolderMutex() {
 }
 
 }  // namespace
+
+// --- the runtime folder ----------------------------------------------------------
+
+QString RuntimeFolder() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) {
+    // Qt refuses a runtime folder it cannot make private; fall back to one
+    // of our own with the same rights.
+    folder = QDir::temp().filePath(QStringLiteral("veltrax-runtime-%1").arg(::getuid()));
+  }
+  QDir().mkpath(folder);
+  QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return folder;
+}
 
 // --- the store -------------------------------------------------------------------
 

@@ -41,6 +41,12 @@ QString DefaultSaveFolder();
 void LoadFolders();
 void SaveFolders();
 
+// The user's runtime folder, which only that user can enter (the session's
+// XDG_RUNTIME_DIR; without one, a private folder Qt makes in the temporary
+// folder). The single-instance lock, the batch program's lock, the hand-off
+// list file and the hand-off socket live here, so they are per user.
+QString RuntimeFolder();
+
 // Window position by window name ("FViewTrans", "FViewZoom",
 // "FSemiTrans"); each coordinate 0 when absent.
 QPoint LoadWindowPosition(const QString& windowName);

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/AppMessage.h"
 #include "app/CorrectionCommands.h"
 #include "app/F_ViewTrans.h"
 #include "app/NumberField.h"
@@ -675,3 +676,26 @@ TEST_F(OutlineFixture, NormalModeWhitensTheInsideAndEscEndsAnOutline) {
 }
 
 }  // namespace
+
+// A routine that fails does not vanish: the operator is told why, the page
+// is as it was before the key, and the window goes on working.
+TEST_F(CorrectionFixture, AFailingCommandIsReportedAndKeepsThePage) {
+  QStringList messages;
+  SetAppMessageHook([&](const QString& text, int) {
+    messages << text;
+    return 0;
+  });
+  Load(MakeColourPage);
+  TDibGraphic before;
+  Copy(before);
+  // A paper of a billion pixels a side is more than any page can be.
+  window->Settings().A = 60;
+  window->Settings().pW = 1000000000;
+  window->Settings().pH = 1000000000;
+  Press(Qt::Key_T);
+  SetAppMessageHook(nullptr);
+  EXPECT_EQ(messages, QStringList{"Out of resources"});
+  EXPECT_TRUE(SamePixels(Page(), before));
+  Press(Qt::Key_B);  // the next command still runs
+  EXPECT_FALSE(SamePixels(Page(), before));
+}

@@ -11,6 +11,7 @@
 #include "app/Saving.h"
 #include "app/WorkingList.h"
 #include "image/TiffGraphic.h"
+#include "pagework/PageWriter.h"
 #include "support/TestSupport.h"
 #include "utils/Utils.h"
 #include "view/ImageScrollBox.h"

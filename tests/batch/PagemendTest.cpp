@@ -16,6 +16,7 @@
 #include "correction/PagePlacement.h"
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
+#include "image/TiffGraphic.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 #include "utils/HandOff.h"
@@ -254,21 +255,42 @@ TEST_F(PagemendTest, DamagedFileFailsAloneAndSourcesStayIntact) {
 }
 
 TEST_F(PagemendTest, FailureWhileWritingLeavesTheSourceIntact) {
-  // Group 4 cannot hold the colour pages of this file: writing fails part
-  // of the way through.
+  // The second page uses a compression the reader refuses: the file fails
+  // after its first page went to the temporary file.
+  const QString in = home_ + "/in";
+  QDir().mkpath(in);
+  const QString damaged = in + "/two-pages.tif";
+  QProcess tiffcp;
+  tiffcp.start("tiffcp",
+               {QString::fromStdString(SharedFile("testdata/tiff/gen-feyn-g4-200dpi.tif")),
+                QString::fromStdString(SharedFile("testdata/tiff/gen-feyn-adobedeflate8-1bit.tif")), damaged});
+  ASSERT_TRUE(tiffcp.waitForFinished(30000) && tiffcp.exitCode() == 0) << "tiffcp (libtiff-tools) is needed";
+  const QByteArray before = Bytes(damaged);
+  const TRun run = Run({"--steps", "none", damaged});
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_TRUE(run.Err.contains("pagemend: " + damaged + ": ")) << run.Err.toStdString();
+  EXPECT_EQ(Bytes(damaged), before);
+  EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden), QStringList{"two-pages.tif"});
+}
+
+TEST_F(PagemendTest, PagesWhoseFormatRefusesTheChosenCompressionKeepTheirOwn) {
+  // Group 4 cannot hold the colour pages of this file: those keep their own
+  // compression, the bilevel ones take Group 4, and the file is written whole.
   const QString in = home_ + "/in";
   const QString mixed = Copy("testdata/tiff/gen-multipage-4p-mixed.tif", in);
-  const QByteArray before = Bytes(mixed);
+  std::vector<std::unique_ptr<TDibGraphic>> before;
+  for (int p = 1; p <= 4; ++p) before.push_back(LoadPageOf(mixed, p));
   const TRun run = Run({"--steps", "none", "--set", "F=30", mixed});
-  EXPECT_EQ(run.Exit, 1);
-  EXPECT_TRUE(run.Err.contains("pagemend: " + mixed + ": ")) << run.Err.toStdString();
-  EXPECT_EQ(Bytes(mixed), before);
-  EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden), QStringList{"gen-multipage-4p-mixed.tif"});
-
-  // The same file with its own compressions is written back whole, in place.
-  const TRun ok = Run({"--steps", "none", mixed});
-  ASSERT_EQ(ok.Exit, 0) << ok.Err.toStdString();
-  EXPECT_EQ(Pages(mixed), 4);
+  ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+  ASSERT_EQ(Pages(mixed), 4);
+  for (int p = 1; p <= 4; ++p) {
+    const auto page = LoadPageOf(mixed, p);
+    const auto* tiff = dynamic_cast<const TTiffGraphic*>(page.get());
+    ASSERT_NE(tiff, nullptr);
+    const auto* old = dynamic_cast<const TTiffGraphic*>(before[p - 1].get());
+    EXPECT_EQ(tiff->Compression(), page->ImageFormat() == ifBlackWhite ? tcCCITT4 : old->Compression()) << p;
+    EXPECT_TRUE(SamePixels(*page, *before[p - 1])) << p;
+  }
   EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
@@ -342,13 +364,12 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
   list.SaveFolder = save;
   list.OpenFolder = open;
   list.OpenMode = 2;
-  WriteHandOffList(list, ChildTemp() + "/veltrax.tmp");
+  // The child shares this process's runtime folder.
+  WriteHandOffList(list);
   QLocalServer desktop;
-  ASSERT_TRUE(ListenForHandOffMessages(desktop, ChildTemp() + "/Vel_Trax"));
+  ASSERT_TRUE(ListenForHandOffMessages(desktop));
 
   // While another batch holds the lock, nothing is done.
-  const QByteArray oldTmp = qgetenv("TMPDIR");
-  qputenv("TMPDIR", ChildTemp().toUtf8());
   {
     THandOffLock held;
     ASSERT_TRUE(held.TryLock());
@@ -357,7 +378,6 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
     EXPECT_TRUE(busy.Err.contains("already running")) << busy.Err.toStdString();
     EXPECT_FALSE(QFile::exists(save + "day1/gen-feyn-g4-200dpi.tif"));
   }
-  qputenv("TMPDIR", oldTmp);
 
   const TRun run = Run({"1, 2, 3"});
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();

@@ -13,6 +13,35 @@ std::string SharedFile(const std::string& relativePath) {
 }
 
 namespace {
+
+// Every test program runs in folders of its own: temporary files, the
+// runtime folder (locks, the hand-off socket and list file), settings and
+// the home folder. So tests never meet a running copy of the program, the
+// user's settings or each other's files, and child processes inherit the
+// same folders.
+struct THermeticFolders {
+  fs::path root;
+  THermeticFolders() {
+    std::string templ = (fs::temp_directory_path() / "veltrax-env-XXXXXX").string();
+    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+    root = templ;
+    const std::pair<const char*, const char*> folders[] = {
+        {"TMPDIR", "tmp"},           {"XDG_RUNTIME_DIR", "runtime"}, {"XDG_CONFIG_HOME", "config"},
+        {"XDG_CACHE_HOME", "cache"}, {"XDG_DATA_HOME", "data"},      {"HOME", "home"}};
+    for (const auto& [variable, name] : folders) {
+      const fs::path dir = root / name;
+      fs::create_directories(dir);
+      fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace);
+      setenv(variable, dir.c_str(), 1);
+    }
+  }
+  ~THermeticFolders() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+};
+const THermeticFolders hermeticFolders;
+
 struct TempRoot {
   fs::path path;
   TempRoot() {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <thread>
@@ -96,4 +98,41 @@ TEST(HandOffMessage, SentToAListenerAndParsed) {
   EXPECT_TRUE(ParseHandOffMessage(got, open, save));
   EXPECT_EQ(open, "/in/");
   EXPECT_EQ(save, "/out/한/");
+}
+
+// The lock, the list file and the socket belong to one user's runtime
+// folder: another user (another runtime folder) neither sees this user's
+// batch nor reaches this user's desktop, and other users cannot connect.
+TEST(HandOffRuntimeFolder, AnotherUsersLockAndSocketAreNotSeen) {
+  TestQtApp();
+  const QByteArray mine = qgetenv("XDG_RUNTIME_DIR");
+  const QString other = QString::fromStdString(TestTempDir()) + "/other-runtime";
+  ASSERT_TRUE(QDir().mkpath(other));
+  QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+  THandOffLock lock;
+  ASSERT_TRUE(lock.TryLock());
+  QLocalServer desktop;
+  ASSERT_TRUE(ListenForHandOffMessages(desktop));
+  const QString socketFile = HandOffSocketName();
+  EXPECT_TRUE(socketFile.startsWith(QString::fromUtf8(mine) + "/"));
+  EXPECT_TRUE(HandOffListFilePath().startsWith(QString::fromUtf8(mine) + "/"));
+  const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+  EXPECT_FALSE(QFileInfo(socketFile).permissions() & others) << "only the owner may connect";
+  EXPECT_TRUE(IsBatchProgramRunning());
+
+  qputenv("XDG_RUNTIME_DIR", other.toUtf8());
+  EXPECT_FALSE(IsBatchProgramRunning());
+  EXPECT_TRUE(HandOffSocketName().startsWith(other + "/"));
+  EXPECT_FALSE(SendHandOffMessage("/open/", "/elsewhere/")) << "nobody listens in the other folder";
+  qputenv("XDG_RUNTIME_DIR", mine);
+
+  // Back in this user's folder the message arrives.
+  std::thread sender([] { EXPECT_TRUE(SendHandOffMessage("/open/", "/save/")); });
+  ASSERT_TRUE(desktop.waitForNewConnection(5000));
+  QLocalSocket* socket = desktop.nextPendingConnection();
+  QByteArray got = socket->readAll();
+  while (socket->waitForReadyRead(1000)) got += socket->readAll();
+  sender.join();
+  EXPECT_EQ(got, QByteArray("/open/|/save/"));
 }
