@@ -2,6 +2,7 @@
 
 #include "app/AppTitle.h"
 #include "app/CorrectionCommands.h"
+#include "app/EditorWindows.h"
 #include "app/F_ViewTrans.h"
 #include "app/KoreanTranslation.h"
 #include "app/QtImagingHooks.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
   auto* workingList = new TWorkingList(window);  // owned by the window
   new TSaving(window, *workingList);             // owned by the window
   InstallCorrectionCommands(window);
+  InstallEditorWindows(window);
   window.show();
   return app.exec();
 }

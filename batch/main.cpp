@@ -16,6 +16,7 @@
 
 #include "batch/BatchRun.h"
 #include "batch/Steps.h"
+#include "batch/ToolCommand.h"
 #include "image/GraphicRegistry.h"
 #include "pagework/PageWriter.h"
 #include "utils/HandOff.h"
@@ -58,6 +59,10 @@ void PrintHelp() {
       "Exit status: 0 all files corrected, 1 some files failed (each named on stderr),\n"
       "2 bad usage, 130 interrupted (the file being written is left as it was).\n",
       DefaultSteps);
+  const std::vector<const TToolCommand*> tools = ToolCommands();
+  if (tools.empty()) return;
+  std::printf("\nOther commands (each takes --help):\n");
+  for (const TToolCommand* tool : tools) std::printf("  %s\n", tool->Usage);
 }
 
 [[noreturn]] void UsageError(const std::string& text) {
@@ -308,6 +313,9 @@ int main(int argc, char** argv) {
   RegisterStandardFormats();
 
   if (argc == 2 && std::strcmp(argv[1], HandOffParameter) == 0) return RunHandOff();
+  if (argc >= 2)
+    if (const TToolCommand* tool = FindToolCommand(argv[1]))
+      return tool->Run(std::vector<std::string>(argv + 2, argv + argc));
 
   const TOptions options = ParseOptions(argc, argv);
   if (options.Inputs.empty()) UsageError("no files or folders given");
