@@ -128,13 +128,13 @@ void TFOptions::Build() {
   auto label = [](const char* text, QWidget* parent) { return new QLabel(Utf8(text), parent); };
   auto field = [](QWidget* parent, int maxLength, bool strength = false) {
     auto* f = new TOptionField(maxLength, strength, parent);
-    f->setFixedWidth(48);
+    f->setFixedWidth(42);
     f->setAlignment(Qt::AlignRight);
     return f;
   };
   auto swatch = [this](QWidget* parent) {
     auto* b = new QPushButton(parent);
-    b->setFixedSize(36, 18);
+    b->setFixedSize(30, 18);
     connect(b, &QPushButton::clicked, this, [this, b] { ChooseColor(b); });
     return b;
   };
@@ -144,9 +144,9 @@ void TFOptions::Build() {
   DeskewSize = List(deskewBox, kDeskewSizes);
   Direction = List(deskewBox, kDirections);
   deskew->addWidget(label("회전후 문서크기", deskewBox), 0, 0);
-  deskew->addWidget(DeskewSize, 0, 1);
-  deskew->addWidget(label("문서 형태", deskewBox), 1, 0);
-  deskew->addWidget(Direction, 1, 1);
+  deskew->addWidget(DeskewSize, 1, 0);
+  deskew->addWidget(label("문서 형태", deskewBox), 2, 0);
+  deskew->addWidget(Direction, 3, 0);
 
   auto [speckBox, speck] = group("[ 잡티제거 ]");
   SpeckWidth = field(speckBox, 4);
@@ -176,9 +176,9 @@ void TFOptions::Build() {
   Compression = List(saveBox, kCompressions);
   JpegQuality = field(saveBox, 0);
   save->addWidget(label("TIF 압축", saveBox), 0, 0);
-  save->addWidget(Compression, 0, 1);
-  save->addWidget(label("JPG압축(1-100)", saveBox), 1, 0);
-  save->addWidget(JpegQuality, 1, 1);
+  save->addWidget(Compression, 1, 0, 1, 2);
+  save->addWidget(label("JPG압축(1-100)", saveBox), 2, 0);
+  save->addWidget(JpegQuality, 2, 1, Qt::AlignRight);
 
   // Column 2.
   auto [alignBox, align] = group("[ 가운데 정렬 ]");
@@ -188,10 +188,10 @@ void TFOptions::Build() {
   AlignVertical = List(alignBox, kAlignVertical);
   SideHorizontal = field(alignBox, 0);
   SideVertical = field(alignBox, 0);
-  align->addWidget(label("가로선 검정색(px)", alignBox), 0, 0);
-  align->addWidget(LineHorizontal, 0, 1, 1, 2);
-  align->addWidget(label("세로선 검정색(px)", alignBox), 1, 0);
-  align->addWidget(LineVertical, 1, 1, 1, 2);
+  align->addWidget(label("가로선 검정색(px)", alignBox), 0, 0, 1, 2);
+  align->addWidget(LineHorizontal, 0, 2);
+  align->addWidget(label("세로선 검정색(px)", alignBox), 1, 0, 1, 2);
+  align->addWidget(LineVertical, 1, 2);
   align->addWidget(label("정렬", alignBox), 2, 0);
   align->addWidget(AlignHorizontal, 2, 1, 1, 2);
   align->addWidget(SideHorizontal, 3, 1);
@@ -204,14 +204,14 @@ void TFOptions::Build() {
   auto [marginBox, margin] = group("[ 여백(테두리) ]");
   ShowOutline = new QCheckBox(Utf8("테두리선 보기"), marginBox);
   OutlineColor = swatch(marginBox);
-  margin->addWidget(ShowOutline, 0, 0, 1, 2);
-  margin->addWidget(label("선색", marginBox), 0, 2);
-  margin->addWidget(OutlineColor, 0, 3);
+  margin->addWidget(ShowOutline, 0, 0, 1, 4);
+  margin->addWidget(label("선색", marginBox), 1, 2);
+  margin->addWidget(OutlineColor, 1, 3);
   for (int i = 0; i < 4; ++i) {
     Margins[i] = field(marginBox, 3);
-    Margins[i]->setFixedWidth(36);
-    margin->addWidget(label(kMarginCaptions[i], marginBox), 1 + i / 2, (i % 2) * 2);
-    margin->addWidget(Margins[i], 1 + i / 2, (i % 2) * 2 + 1);
+    Margins[i]->setFixedWidth(34);
+    margin->addWidget(label(kMarginCaptions[i], marginBox), 2 + i / 2, (i % 2) * 2);
+    margin->addWidget(Margins[i], 2 + i / 2, (i % 2) * 2 + 1);
   }
 
   auto [paperBox, paper] = group("[ 문서(용지) 크기 ]");
@@ -221,13 +221,13 @@ void TFOptions::Build() {
   PaperHeight = field(paperBox, 0);
   PaperWidthCaption = new QLabel(paperBox);
   PaperHeightCaption = new QLabel(paperBox);
-  paper->addWidget(label("용지종류", paperBox), 0, 0);
-  paper->addWidget(Paper, 0, 1);
-  paper->addWidget(PaperResize, 1, 0, 1, 2);
-  paper->addWidget(PaperWidthCaption, 2, 0);
-  paper->addWidget(PaperWidth, 2, 1);
-  paper->addWidget(PaperHeightCaption, 3, 0);
-  paper->addWidget(PaperHeight, 3, 1);
+  paper->addWidget(label("용지종류", paperBox), 0, 0, 1, 2);
+  paper->addWidget(Paper, 1, 0, 1, 2);
+  paper->addWidget(PaperResize, 2, 0, 1, 2);
+  paper->addWidget(PaperWidthCaption, 3, 0);
+  paper->addWidget(PaperWidth, 3, 1);
+  paper->addWidget(PaperHeightCaption, 4, 0);
+  paper->addWidget(PaperHeight, 4, 1);
 
   // Column 3.
   auto [otherBox, other] = group("[ 기타 옵션 ]");
@@ -245,16 +245,16 @@ void TFOptions::Build() {
   other->addWidget(Invert, 0, 0, 1, 4);
   other->addWidget(Smooth, 1, 0, 1, 4);
   other->addWidget(Crosshair, 2, 0, 1, 4);
-  other->addWidget(Grid, 3, 0, 1, 2);
-  other->addWidget(label("선색", otherBox), 3, 2);
-  other->addWidget(GridColor, 3, 3);
+  other->addWidget(Grid, 3, 0, 1, 4);
   other->addWidget(label("세로선수", otherBox), 4, 0);
   other->addWidget(GridColumns, 4, 1);
   other->addWidget(label("가로선수", otherBox), 4, 2);
   other->addWidget(GridRows, 4, 3);
-  other->addWidget(ShowFixed, 5, 0, 1, 2);
   other->addWidget(label("선색", otherBox), 5, 2);
-  other->addWidget(FixedColor, 5, 3);
+  other->addWidget(GridColor, 5, 3);
+  other->addWidget(ShowFixed, 6, 0, 1, 4);
+  other->addWidget(label("선색", otherBox), 7, 2);
+  other->addWidget(FixedColor, 7, 3);
 
   auto [whiteBox, white] = group("[ 회색(칼러) 흰색처리 ]");
   WhiteLevel = new QSlider(Qt::Horizontal, whiteBox);
@@ -271,18 +271,22 @@ void TFOptions::Build() {
   CancelButton = new QPushButton(Utf8("취 소"), this);
   OkButton->setDefault(true);
 
-  auto column = [](std::initializer_list<QWidget*> boxes) {
-    auto* c = new QVBoxLayout;
+  // Three columns of fixed widths that fill the dialog.
+  auto column = [this](int width, std::initializer_list<QWidget*> boxes) {
+    auto* holder = new QWidget(this);
+    holder->setFixedWidth(width);
+    auto* c = new QVBoxLayout(holder);
+    c->setContentsMargins(0, 0, 0, 0);
     c->setSpacing(4);
     for (QWidget* b : boxes) c->addWidget(b);
     c->addStretch(1);
-    return c;
+    return holder;
   };
   auto* columns = new QHBoxLayout;
   columns->setSpacing(6);
-  columns->addLayout(column({deskewBox, speckBox, darkBox, moveBox, saveBox}));
-  columns->addLayout(column({alignBox, marginBox, paperBox}));
-  columns->addLayout(column({otherBox, whiteBox}));
+  columns->addWidget(column(166, {deskewBox, speckBox, darkBox, moveBox, whiteBox}));
+  columns->addWidget(column(190, {alignBox, saveBox, marginBox}));
+  columns->addWidget(column(194, {paperBox, otherBox}));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(OkButton);
