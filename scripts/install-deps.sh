@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   libtiff-dev libjpeg62-turbo-dev zlib1g-dev nettle-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   fonts-nanum
   xvfb xauth xdotool imagemagick
   libtiff-tools libjpeg-turbo-progs qpdf poppler-utils
