@@ -1,4 +1,3 @@
-#include <QApplication>
 
 #include "app/AppTitle.h"
 #include "app/CorrectionCommands.h"
@@ -8,6 +7,7 @@
 #include "app/QtImagingHooks.h"
 #include "app/Saving.h"
 #include "app/SingleInstance.h"
+#include "app/VeltraxApplication.h"
 #include "app/WorkingList.h"
 
 int main(int argc, char* argv[]) {
@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
   TSingleInstance instance;
   if (!instance.Acquired()) return 0;
 
-  QApplication app(argc, argv);
+  TVeltraxApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
   QApplication::setApplicationDisplayName(QString());
   InstallKoreanTranslation();
