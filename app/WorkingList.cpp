@@ -137,7 +137,8 @@ TWorkingList::TWorkingList(TFViewTrans& window) : QObject(&window), window_(wind
   });
   // A click on the entry that was current already shows it again; a click
   // that made another entry current has shown it above.
-  list_->viewport()->installEventFilter(this);
+  listViewport_ = list_->viewport();
+  listViewport_->installEventFilter(this);
   connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
     if (list_->row(item) == rowAtPress_) Navigate(10);
   });
@@ -380,7 +381,9 @@ bool TWorkingList::ShowsCurrentEntry() const {
 }
 
 bool TWorkingList::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) rowAtPress_ = list_->currentRow();
+  // (The list's own methods are not called for other events: they also
+  // arrive while the list is being destroyed.)
+  if (event->type() == QEvent::MouseButtonPress && watched == listViewport_) rowAtPress_ = list_->currentRow();
   return QObject::eventFilter(watched, event);
 }
 

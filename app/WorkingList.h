@@ -57,4 +57,5 @@ class TWorkingList : public QObject {
   QString shownEntry_;   // the entry loaded into the source view
   int listEdits_ = 0;    // a command is editing the list
   int rowAtPress_ = -1;  // current entry when the list was last pressed
+  QObject* listViewport_ = nullptr;
 };
