@@ -1,0 +1,92 @@
+#include "tools/work/PageSource.h"
+
+#include <filesystem>
+
+#include "image/GraphicRegistry.h"
+#include "image/TiffGraphic.h"
+#include "pagework/SafeWrite.h"
+#include "tools/work/DocumentFiles.h"
+
+namespace {
+
+std::string WithLibraryReason(const TDibGraphic& graphic, const std::string& message) {
+  const auto* tiff = dynamic_cast<const TTiffGraphic*>(&graphic);
+  if (tiff && !tiff->LastLibraryError().empty()) return message + " (" + tiff->LastLibraryError() + ")";
+  return message;
+}
+
+}  // namespace
+
+TPageSource::TPageSource(const std::string& fileName) : fileName_(fileName) {
+  try {
+    graphic_ = CreateGraphicForFile(fileName);
+    stream_ = std::make_unique<TFileStream>(fileName, TFileMode::fmOpenRead);
+    count_ = graphic_->GetImageCount(*stream_);
+  } catch (const EToolFileError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw EToolFileError(fileName, graphic_ ? WithLibraryReason(*graphic_, e.what()) : e.what());
+  }
+  if (count_ < 1)
+    throw EToolFileError(fileName, graphic_ ? WithLibraryReason(*graphic_, "no page can be read from the file")
+                                            : "no page can be read from the file");
+}
+
+TOutputPage& TPageSource::Load(int index) {
+  try {
+    graphic_->Clear();
+    stream_->SetPosition(0);
+    graphic_->LoadImageFromStream(*stream_, index + 1);
+  } catch (const std::exception& e) {
+    throw EToolFileError(fileName_, WithLibraryReason(*graphic_, e.what()));
+  }
+  if (graphic_->Empty())
+    throw EToolFileError(
+        fileName_, WithLibraryReason(*graphic_, "page " + std::to_string(index + 1) + " of the file cannot be read"));
+  page_.Owned.reset();
+  page_.Borrowed = graphic_.get();
+  const auto* tiff = dynamic_cast<const TTiffGraphic*>(graphic_.get());
+  page_.SourceCompression = tiff ? static_cast<int>(tiff->Compression()) : -1;
+  return page_;
+}
+
+int DefaultTiffCompression(const TDibGraphic& page) {
+  return page.ImageFormat() == ifBlackWhite ? tcCCITT4 : tcPackbits;
+}
+
+void WriteTiffPages(const std::string& target, int count, bool append,
+                    const std::function<TOutputPage&(int index)>& getPage) {
+  TSafeFile safe(target);
+  std::error_code ec;
+  bool exists = append && std::filesystem::is_regular_file(target, ec);
+  if (exists) {
+    std::filesystem::copy_file(target, safe.TempPath(), std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) throw EToolFileError(target, "cannot copy the file to add pages to it: " + ec.message());
+  }
+  TTiffGraphic work;
+  for (int i = 0; i < count; ++i) {
+    TOutputPage& page = getPage(i);
+    const TDibGraphic* source = page.Page();
+    work.Assign(*source);
+    int compression = page.SourceCompression >= 0 ? page.SourceCompression : DefaultTiffCompression(work);
+    if (!TiffCompressionAllowed(static_cast<TTiffCompression>(compression), work.ImageFormat()))
+      compression = DefaultTiffCompression(work);
+    work.SetCompression(static_cast<TTiffCompression>(compression));
+    try {
+      if (exists) {
+        work.AppendToFile(safe.TempPath());
+      } else {
+        TFileStream stream(safe.TempPath(), TFileMode::fmCreate);
+        work.SaveToStream(stream);
+        exists = true;
+      }
+    } catch (const std::exception& e) {
+      throw EToolFileError(target, WithLibraryReason(work, e.what()));
+    }
+  }
+  try {
+    safe.Commit();
+  } catch (const std::exception& e) {
+    throw EToolFileError(target, e.what());
+  }
+}
