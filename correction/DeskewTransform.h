@@ -43,6 +43,33 @@ struct TSkewCandidateScore {
   std::int64_t ScoreUp = 0;    // mirrored path (gives +Shift)
 };
 
+// What a skew measurement found. Confidence is how far the best candidate's
+// score stands above the others: the best score divided by the lowest score
+// of all candidates (both directions). A page of text lines scores high
+// (often 10 and more), noise, pictures and near-blank pages close to 1; a
+// page without any candidate score (blank, too small) has confidence 0.
+struct TSkewMeasure {
+  double Angle = 0.0;
+  double Confidence = 0.0;
+};
+
+// Options of the deskew command beyond the settings of the search itself.
+struct TDeskewOptions {
+  // Refine the search's angle in steps of FineStep degrees (see
+  // TDeskewTransform::Fine).
+  bool Fine = false;
+  // A page whose confidence is below this is measured but not rotated
+  // (0: every measured angle is applied).
+  double MinConfidence = 0.0;
+  int ThreadCount = 0;  // as TDeskewTransform::ThreadCount
+};
+
+struct TDeskewResult {
+  float Angle = 0.0f;  // the angle measured
+  double Confidence = 0.0;
+  bool Rotated = false;  // false: angle 0, or confidence below the limit
+};
+
 class TDeskewTransform : public TImageTransform {
  public:
   const char* ClassName() const override { return "TDeskewTransform"; }
@@ -53,6 +80,15 @@ class TDeskewTransform : public TImageTransform {
   // thread only. The result does not depend on it.
   int ThreadCount = 0;
 
+  // Refines the search's angle: the neighbourhood of the winner, one and a
+  // half steps of the search either side, is searched again in steps of
+  // FineStep degrees with paths starting on every row (scored by the
+  // squared differences of neighbouring entries), and the peak is placed
+  // between the best step and its neighbours by a parabola. Off by default:
+  // the search's own angle is then returned unchanged.
+  bool Fine = false;
+  static constexpr double FineStep = 0.01;
+
   // Search grid for a page of this width and vertical resolution (dpi, taken
   // as an unsigned 16-bit value).
   TSkewSearchPlan Plan(int width, int yDotsPerInch) const;
@@ -61,6 +97,14 @@ class TDeskewTransform : public TImageTransform {
   // of (best drift / width). An empty image, or one that is not bilevel,
   // gives 0.
   double FindSkewAngle(const TDibGraphic& bilevel) const;
+
+  // The angle (refined when Fine is set) and the confidence of the search.
+  TSkewMeasure Measure(const TDibGraphic& bilevel) const;
+  // The fine search alone around coarseAngle (degrees), between
+  // coarseAngle - span and coarseAngle + span.
+  static double RefineAngle(const TDibGraphic& bilevel, double coarseAngle, double span);
+  // Best score over the lowest of all candidates; 0 when no candidate scored.
+  static double Confidence(const std::vector<TSkewCandidateScore>& scores);
 
   // Every candidate's scores, in search order (for inspection and tests).
   std::vector<TSkewCandidateScore> ScoreCandidates(const TDibGraphic& bilevel) const;
@@ -79,6 +123,9 @@ class TDeskewTransform : public TImageTransform {
 // null. The page itself is not changed. Shows the busy cursor.
 // threadCount as in TDeskewTransform::ThreadCount.
 float DetectSkewAngle(const TDibGraphic& page, TDibGraphic* scratch, int threadCount = 0);
+
+// DetectSkewAngle with the options' fine refinement, and the confidence.
+TSkewMeasure MeasureSkew(const TDibGraphic& page, TDibGraphic* scratch, const TDeskewOptions& options);
 
 // Measures the skew of a cut-out part of a page. With turn set, work is first
 // turned 90 degrees clockwise in place (so that vertical text columns become
@@ -100,6 +147,11 @@ float DetectRegionSkew(TDibGraphic& work, TDibGraphic* scratch, bool turn);
 // Returns the angle the page was rotated by (0: page untouched).
 float DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize, bool verticalWriting,
                  const TRect* selection = nullptr, int threadCount = 0);
+
+// The deskew command with options: fine refinement and a confidence limit.
+// With default options the page ends exactly as with DeskewPage above.
+TDeskewResult DeskewPage(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, bool growSize, bool verticalWriting,
+                         const TRect* selection, const TDeskewOptions& options);
 
 // Deskews each region of the page on its own, in list order. Each region
 // (clipped to the page) is measured on a copy, turned when taller than wide,

@@ -23,8 +23,18 @@ TRect MarginRect(const TDibGraphic& page, const TSettingsRecord& s) {
 
 float RunDeskew(TDibGraphic& page, const TSettingsRecord& s, TDibGraphic& work, TDibGraphic& undo,
                 const TRect* selection, int searchThreads) {
-  if (page.Empty()) return 0.0f;
-  return DeskewPage(page, work, undo, DeskewGrowsPage(s), VerticalWriting(s), selection, searchThreads);
+  const TDeskewResult result = RunDeskewMeasured(page, s, work, undo, selection, searchThreads);
+  return result.Rotated ? result.Angle : 0.0f;
+}
+
+TDeskewResult RunDeskewMeasured(TDibGraphic& page, const TSettingsRecord& s, TDibGraphic& work, TDibGraphic& undo,
+                                const TRect* selection, int searchThreads, double minConfidence) {
+  if (page.Empty()) return {};
+  TDeskewOptions options;
+  options.Fine = FineDeskew(s);
+  options.MinConfidence = minConfidence;
+  options.ThreadCount = searchThreads;
+  return DeskewPage(page, work, undo, DeskewGrowsPage(s), VerticalWriting(s), selection, options);
 }
 
 void RunDeskewAreas(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, std::vector<TRect> areas) {

@@ -12,18 +12,24 @@
 
 #include <vector>
 
+#include "correction/DeskewTransform.h"
 #include "image/DibGraphic.h"
 #include "pagework/SettingsRecord.h"
 
 // The rectangle inside the four margins P1..P4 (millimetres) of the page.
 TRect MarginRect(const TDibGraphic& page, const TSettingsRecord& s);
 
-// Measures the skew and rotates the page back (size rule K, direction D);
+// Measures the skew and rotates the page back (size rule K, direction D,
+// refinement DF);
 // with a selection only that part is measured. Returns the angle found.
 // `work` is scratch space reused between pages; searchThreads 0 means one
 // per core.
 float RunDeskew(TDibGraphic& page, const TSettingsRecord& s, TDibGraphic& work, TDibGraphic& undo,
                 const TRect* selection = nullptr, int searchThreads = 0);
+// The same with what the measurement found: refined when DF says so, and
+// left unrotated when the confidence is below minConfidence (0: no limit).
+TDeskewResult RunDeskewMeasured(TDibGraphic& page, const TSettingsRecord& s, TDibGraphic& work, TDibGraphic& undo,
+                                const TRect* selection = nullptr, int searchThreads = 0, double minConfidence = 0.0);
 // Levels each fixed area on its own (the areas themselves stay as given).
 void RunDeskewAreas(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, std::vector<TRect> areas);
 

@@ -23,7 +23,7 @@ const std::vector<TSettingsIntField>& SettingsIntFields() {
       {"CL", &TSettingsRecord::CL},     {"PT", &TSettingsRecord::PT},       {"DS", &TSettingsRecord::DS},
       {"pW", &TSettingsRecord::pW},     {"pH", &TSettingsRecord::pH},       {"pS", &TSettingsRecord::pS},
       {"oS", &TSettingsRecord::oS},     {"oC", &TSettingsRecord::oC},       {"fA", &TSettingsRecord::fA},
-      {"fC", &TSettingsRecord::fC},     {"jQ", &TSettingsRecord::jQ},
+      {"fC", &TSettingsRecord::fC},     {"jQ", &TSettingsRecord::jQ},       {"DF", &TSettingsRecord::DF},
   };
   return fields;
 }

@@ -46,13 +46,14 @@ struct TSettingsRecord {
   int fA = 0;         // show the fixed areas
   int fC = 0x808080;  // fixed-area colour
   int jQ = 80;        // JPEG quality 1..100
+  int DF = 0;         // deskew: 1 refines the angle to hundredths of a degree
   float R = 1.0f;     // rotation step, degrees (stored as a double)
 
   // Raises each margin below 1 to 1.
   void ClampMargins();
 };
 
-// The 38 integer values in stored order, for code that walks them by name.
+// The 39 integer values in stored order, for code that walks them by name.
 struct TSettingsIntField {
   const char* Name;
   int TSettingsRecord::*Field;
@@ -66,6 +67,8 @@ bool SetSettingsValue(TSettingsRecord& record, const std::string& name, const st
 // --- what the codes mean ---------------------------------------------------------
 // K: 20 lets deskew grow the page to hold the turned corners; 10 keeps it.
 inline bool DeskewGrowsPage(const TSettingsRecord& s) { return s.K == 20; }
+// DF: 1 refines the deskew angle after the search (finer, a little slower).
+inline bool FineDeskew(const TSettingsRecord& s) { return s.DF == 1; }
 // D: 200 is vertical writing (text lines run top to bottom).
 inline bool VerticalWriting(const TSettingsRecord& s) { return s.D == 200; }
 // A: 60 is the operator's own paper size pW x pH; 10..50 the presets.
