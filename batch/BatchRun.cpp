@@ -12,10 +12,12 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <utility>
 
 #include "batch/Progress.h"
+#include "pagework/CorrectionRecipes.h"
 #include "pagework/PageWriter.h"
 #include "pagework/SafeWrite.h"
 
@@ -47,6 +49,7 @@ struct TFileState {
   std::string Error;
   std::map<int, TOutputPage> Ready;
   std::map<int, std::string> Verbose;
+  std::set<int> Blank;  // pages dropped as blank (their Ready entry is empty)
 };
 
 struct TTask {
@@ -104,7 +107,7 @@ class TScheduler {
   }
 
   // The writer's side: page p of file f, corrected.
-  TOutputPage WaitForPage(int f, int p, TStepContext& ctx, std::string& verbose) {
+  TOutputPage WaitForPage(int f, int p, TStepContext& ctx, std::string& verbose, bool& blank) {
     std::unique_lock lock(mutex_);
     for (;;) {
       TFileState& s = states_[f];
@@ -113,6 +116,7 @@ class TScheduler {
       if (it != s.Ready.end()) {
         TOutputPage page = std::move(it->second);
         s.Ready.erase(it);
+        blank = s.Blank.erase(p) > 0;
         auto v = s.Verbose.find(p);
         if (v != s.Verbose.end()) {
           verbose = std::move(v->second);
@@ -141,6 +145,7 @@ class TScheduler {
     ctx.Settings = &config_.Settings;
     ctx.FixedAreas = &config_.FixedAreas;
     ctx.Measure = config_.Verbose;
+    ctx.MinConfidence = config_.MinConfidence;
   }
 
   // Pages counted so far and files counted so far (for the estimate of
@@ -169,6 +174,7 @@ class TScheduler {
     inFlight_ -= static_cast<int>(s.Ready.size());
     s.Ready.clear();
     s.Verbose.clear();
+    s.Blank.clear();
     changed_.notify_all();
   }
 
@@ -225,6 +231,7 @@ class TScheduler {
     TOutputPage page;
     std::string verbose;
     std::string error;
+    bool blank = false;
     try {
       page = LoadPage(source, task.Page);
       for (TStep step : config_.Steps) {
@@ -232,7 +239,19 @@ class TScheduler {
         if (config_.Verbose)
           verbose += source + "\t" + std::to_string(task.Page + 1) + "\t" + StepName(step) + "\t" + measured + "\n";
       }
-      PreparePageForWriting(page, source, SaveOptionsOf(config_.Settings));
+      if (config_.DropBlankPercent >= 0) {
+        const double share = RunDarkShare(*page.Owned, config_.Settings);
+        blank = share <= config_.DropBlankPercent;
+        if (blank) {
+          page = TOutputPage{};
+          if (config_.Verbose) {
+            char text[64];
+            std::snprintf(text, sizeof text, "dark=%.4f%%", share);
+            verbose += source + "\t" + std::to_string(task.Page + 1) + "\tdropped\t" + text + "\n";
+          }
+        }
+      }
+      if (!blank) PreparePageForWriting(page, source, SaveOptionsOf(config_.Settings));
     } catch (const std::exception& e) {
       error = "page " + std::to_string(task.Page + 1) + ": " + e.what();
     } catch (...) {
@@ -249,6 +268,7 @@ class TScheduler {
       FailLocked(task.File, error);
     } else {
       s.Ready.emplace(task.Page, std::move(page));
+      if (blank) s.Blank.insert(task.Page);
       if (!verbose.empty()) s.Verbose.emplace(task.Page, std::move(verbose));
     }
     changed_.notify_all();
@@ -388,24 +408,57 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TBatchConfig&
     int written = 0;
     try {
       const int count = scheduler.WaitForCount(f, ctx);
-      std::error_code ec;
-      const auto folder = std::filesystem::path(file.Output).parent_path();
-      if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-      auto output = std::make_unique<TSafeFile>(file.Output);
-      TOutputPage current;
-      WritePagesTo(output->TempPath(), file.Source, count, SaveOptionsOf(config.Settings), [&](int p) -> TOutputPage& {
+      auto takePage = [&](int p, bool& blank) {
         std::string verbose;
-        current = TOutputPage{};  // free the previous page first
-        current = scheduler.WaitForPage(f, p, ctx, verbose);
+        TOutputPage page = scheduler.WaitForPage(f, p, ctx, verbose, blank);
         if (!verbose.empty()) {
           std::fputs(verbose.c_str(), stderr);
           std::fflush(stderr);
         }
-        ++written;
         progress.PageDone();
+        return page;
+      };
+      // With blank pages dropped, the number of pages to write is known
+      // only when every page of the file is corrected: the kept pages wait
+      // here until then.
+      std::vector<TOutputPage> kept;
+      if (config.DropBlankPercent >= 0) {
+        for (int p = 0; p < count; ++p) {
+          bool blank = false;
+          TOutputPage page = takePage(p, blank);
+          if (!blank) kept.push_back(std::move(page));
+        }
+        if (kept.empty()) {
+          // Not a failure: there is nothing to write, and a source is never
+          // deleted.
+          std::fprintf(stderr, "pagemend: %s: every page is blank; nothing written\n", file.Source.c_str());
+          std::fflush(stderr);
+          ++summary.BlankFiles;
+          progress.FileDone(file.Source, 0, true);
+          reportCommits(committer.TakeResults());
+          continue;
+        }
+      }
+      std::error_code ec;
+      const auto folder = std::filesystem::path(file.Output).parent_path();
+      if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+      auto output = std::make_unique<TSafeFile>(file.Output);
+      const bool dropping = config.DropBlankPercent >= 0;
+      const int pages = dropping ? static_cast<int>(kept.size()) : count;
+      TOutputPage current;
+      WritePagesTo(output->TempPath(), file.Source, pages, SaveOptionsOf(config.Settings), [&](int p) -> TOutputPage& {
+        ++written;
+        if (dropping) {
+          if (p > 0) kept[static_cast<std::size_t>(p - 1)] = TOutputPage{};  // written: freed
+          return kept[static_cast<std::size_t>(p)];
+        }
+        bool blank = false;
+        current = TOutputPage{};  // free the previous page first
+        current = takePage(p, blank);
         return current;
       });
       current = TOutputPage{};
+      kept.clear();
       committer.Add(std::move(output), f, written);
     } catch (const EInterrupted&) {
       summary.Interrupted = true;

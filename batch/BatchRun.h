@@ -29,12 +29,18 @@ struct TBatchConfig {
   int Jobs = 1;
   bool Quiet = false;
   bool Verbose = false;
+  // Pages whose share of dark pixels (RunDarkShare, percent) is at most
+  // this are left out of the files written; below 0 every page is kept.
+  // A file of only such pages is not written at all.
+  double DropBlankPercent = -1.0;
+  double MinConfidence = 0.0;  // see TStepContext
 };
 
 struct TBatchSummary {
   int Files = 0;
   int Pages = 0;
   int Failures = 0;
+  int BlankFiles = 0;  // files not written because every page was blank
   double Seconds = 0;
   bool Interrupted = false;  // stopped by a signal; files after it were not done
 };

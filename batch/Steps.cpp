@@ -70,8 +70,12 @@ std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx) {
   } clearUndo{ctx.Undo};
   switch (step) {
     case TStep::Deskew: {
-      const float angle = RunDeskew(page, s, ctx.Work, ctx.Undo, nullptr, ctx.SearchThreads);
-      return ctx.Measure ? Format("angle=%.4f", static_cast<double>(angle)) : std::string();
+      const TDeskewResult r =
+          RunDeskewMeasured(page, s, ctx.Work, ctx.Undo, nullptr, ctx.SearchThreads, ctx.MinConfidence);
+      if (!ctx.Measure) return std::string();
+      // A measured angle the confidence limit held back is named as such.
+      return Format("angle=%.4f confidence=%.2f%s", static_cast<double>(r.Angle), r.Confidence,
+                    r.Angle != 0.0f && !r.Rotated ? " unrotated" : "");
     }
     case TStep::Specks: {
       const int count = ctx.Measure ? CountSpecks(page, s, areas) : 0;

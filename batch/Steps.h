@@ -26,10 +26,13 @@ struct TStepContext {
   // Threads of the skew search within one page (0: one per core). Pages
   // already run on all workers, so a batch searches on one.
   int SearchThreads = 1;
+  // Pages whose skew confidence is below this stay unrotated (0: no limit).
+  double MinConfidence = 0.0;
   TDibGraphic Undo;
   TDibGraphic Work;
 };
 
-// Runs one step on the page. Returns the measurement text ("angle=-1.0166")
+// Runs one step on the page. Returns the measurement text ("angle=-1.0166
+// confidence=4.53")
 // when ctx.Measure is set, otherwise an empty string. Throws on failure.
 std::string RunStep(TStep step, TDibGraphic& page, TStepContext& ctx);

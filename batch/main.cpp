@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +47,16 @@ void PrintHelp() {
       "  --out DIR           writes the results under DIR, keeping the sub-folder path\n"
       "                      below each given folder; without it the results replace\n"
       "                      the sources (through a temporary file, renamed when complete)\n"
+      "  --fine-deskew       refines each deskew angle to hundredths of a degree after\n"
+      "                      the search (as the stored value DF=1 does)\n"
+      "  --min-confidence X  leaves a page unrotated when the confidence of its skew\n"
+      "                      angle (shown by --verbose) is below X; text pages score\n"
+      "                      high, pictures and noise near 1 (default: no limit)\n"
+      "  --drop-blank[=PERCENT]\n"
+      "                      leaves out of the files written the pages whose dark\n"
+      "                      pixels, after speck removal (W, H) and inside the margins\n"
+      "                      (P1..P4), are at most PERCENT of the area (default 0.05);\n"
+      "                      a file of only blank pages is not written and is named\n"
       "  -j, --jobs N        worker threads (default: the number of cores)\n"
       "  --shard K/N         takes only the K-th of N shares of the input files\n"
       "                      (for splitting one batch over several machines)\n"
@@ -80,6 +92,9 @@ struct TOptions {
   int ShardN = 1;
   bool Quiet = false;
   bool Verbose = false;
+  bool FineDeskew = false;
+  double MinConfidence = 0.0;
+  double DropBlankPercent = -1.0;  // below 0: off
 };
 
 bool ParseInt(const std::string& text, int& value) {
@@ -89,6 +104,16 @@ bool ParseInt(const std::string& text, int& value) {
   const long v = std::strtol(text.c_str(), &end, 10);
   if (*end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
   value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || errno != 0 || !std::isfinite(v)) return false;
+  value = v;
   return true;
 }
 
@@ -130,6 +155,20 @@ TOptions ParseOptions(int argc, char** argv) {
       o.Quiet = true;
     } else if (name == "-v" || name == "--verbose") {
       o.Verbose = true;
+    } else if (name == "--fine-deskew") {
+      if (inlineValue) UsageError("--fine-deskew takes no value");
+      o.FineDeskew = true;
+    } else if (name == "--min-confidence") {
+      const std::string v = value();
+      if (!ParseNumber(v, o.MinConfidence) || o.MinConfidence < 0)
+        UsageError("the minimum confidence must be a number of at least 0, not '" + v + "'");
+    } else if (name == "--drop-blank") {
+      // The percentage only as --drop-blank=PERCENT, so that a file name
+      // after the option is never taken for it.
+      o.DropBlankPercent = 0.05;
+      if (inlineValue &&
+          (!ParseNumber(*inlineValue, o.DropBlankPercent) || o.DropBlankPercent < 0 || o.DropBlankPercent > 100))
+        UsageError("--drop-blank needs a percentage from 0 to 100, not '" + *inlineValue + "'");
     } else if (name == "--steps") {
       o.Steps = value();
     } else if (name == "--set") {
@@ -325,6 +364,9 @@ int main(int argc, char** argv) {
     if (!SetSettingsValue(config.Settings, name, value))
       UsageError("--set " + name + "=" + value + ": unknown setting or not a number");
   config.Settings.ClampMargins();
+  if (options.FineDeskew) config.Settings.DF = 1;
+  config.MinConfidence = options.MinConfidence;
+  config.DropBlankPercent = options.DropBlankPercent;
   config.Steps = ParseSteps(options.Steps);
   config.Jobs = options.Jobs > 0 ? options.Jobs : DefaultJobs();
   config.Quiet = options.Quiet;

@@ -1,5 +1,6 @@
 #include "pagework/CorrectionRecipes.h"
 
+#include "correction/BlankPage.h"
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
@@ -42,6 +43,10 @@ void RunDeskewAreas(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, std
   TakeUndo(page, &undo);
   DeskewRegions(page, work, areas);
   work.Clear();
+}
+
+double RunDarkShare(const TDibGraphic& page, const TSettingsRecord& s) {
+  return DarkPixelShare(page, MarginRect(page, s), s.W, s.H, s.J);
 }
 
 void RunSpeckRemoval(TDibGraphic& page, const TSettingsRecord& s, const std::vector<TRect>& regions, bool inside,

@@ -33,6 +33,10 @@ TDeskewResult RunDeskewMeasured(TDibGraphic& page, const TSettingsRecord& s, TDi
 // Levels each fixed area on its own (the areas themselves stay as given).
 void RunDeskewAreas(TDibGraphic& page, TDibGraphic& work, TDibGraphic& undo, std::vector<TRect> areas);
 
+// Percentage of dark pixels inside the margin rectangle (P1..P4) once the
+// specks up to W x H are gone (grey limit J): the measure of a blank page.
+double RunDarkShare(const TDibGraphic& page, const TSettingsRecord& s);
+
 // Speck removal with the limits W x H and the grey limit J. `undo` may be
 // null (no copy taken).
 void RunSpeckRemoval(TDibGraphic& page, const TSettingsRecord& s, const std::vector<TRect>& regions, bool inside,
