@@ -138,7 +138,7 @@ void WritePagesTo(const std::string& path, const std::string& typeName, int page
     TDibGraphic& out = Writable(page, *instance);
     if (auto* tiff = dynamic_cast<TTiffGraphic*>(&out))
       ApplyCompression(*tiff, *page.Page(), page.SourceCompression, options.Compression, pageCount > 1);
-    if (auto* jpeg = dynamic_cast<TJpegGraphic*>(&out))
+    if (auto* jpeg = dynamic_cast<TJpegGraphic*>(&out); jpeg && options.JpegQuality > 0)
       jpeg->JpegQuality = static_cast<std::uint8_t>(std::clamp(options.JpegQuality, 1, 100));
     if (beforeWrite) beforeWrite(out, i);
     if (i == 0) {

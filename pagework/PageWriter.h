@@ -16,7 +16,7 @@
 // The save choices of the settings record.
 struct TSaveOptions {
   int Compression = 10;  // F: 10 each page's own, 20 CCITT3, 30 CCITT4, 40 Deflate, 50 JPEG, 60 PackBits, 70 LZW
-  int JpegQuality = 80;  // jQ, 1..100
+  int JpegQuality = 80;  // jQ, 1..100; 0 keeps each page's own
 };
 inline TSaveOptions SaveOptionsOf(const TSettingsRecord& s) { return TSaveOptions{s.F, s.jQ}; }
 

@@ -19,6 +19,7 @@
 #include "image/Stream.h"
 #include "image/TiffGraphic.h"
 #include "image/transforms/CropTransform.h"
+#include "pagework/PageWriter.h"
 #include "view/DibQImage.h"
 #include "view/DisplayBitmap.h"
 #include "view/RubberbandMouseHandler.h"
@@ -297,30 +298,24 @@ void TImageScrollBox::NewGraphicInstalled() {
 }
 
 void TImageScrollBox::SaveToFile(const std::string& fileName) {
-  // Looked up before the file is created, so an unknown extension leaves no
-  // empty file behind.
-  std::unique_ptr<TDibGraphic> instance = CreateGraphicForFile(fileName);
   TBusyCursor busy;
-  auto writePage = [&](const TDibGraphic& page, bool first) {
-    instance->Assign(page);
-    PutAnnotationText(*instance, annotationText_);
-    if (OnBeforeSave) OnBeforeSave(this, instance.get());
-    instance->OnProgress = OnReadWriteProgress;
-    if (first) {
-      TFileStream stream(fileName, TFileMode::fmCreate);
-      instance->SaveToStream(stream);
-    } else {
-      instance->AppendToFile(fileName);
-    }
-    instance->OnProgress = nullptr;
-  };
   const int frames = graphic_->FrameCount();
-  if (frames > 1) {
-    // The frame on show may have been changed since it was selected.
-    for (int k = 1; k <= frames; ++k) writePage(k == graphic_->CurrentFrame() ? *graphic_ : graphic_->Frame(k), k == 1);
-  } else {
-    writePage(*graphic_, true);
-  }
+  TOutputPage page;
+  // Every page keeps its own compression and quality unless OnBeforeSave
+  // sets them on the copy about to be written.
+  const TSaveOptions keep{10, 0};
+  WritePages(
+      fileName, frames > 1 ? frames : 1, keep,
+      [&](int i) -> TOutputPage& {
+        // The frame on show may have been changed since it was selected.
+        page.Borrowed = frames > 1 && i + 1 != graphic_->CurrentFrame() ? &graphic_->Frame(i + 1) : graphic_.get();
+        return page;
+      },
+      [&](TDibGraphic& copy, int) {
+        PutAnnotationText(copy, annotationText_);
+        if (OnBeforeSave) OnBeforeSave(this, &copy);
+        copy.OnProgress = OnReadWriteProgress;
+      });
   fileName_ = fileName;
 }
 
