@@ -17,6 +17,7 @@
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
 #include "image/TiffGraphic.h"
+#include "pagework/PageWriter.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 #include "utils/HandOff.h"
@@ -140,11 +141,16 @@ TEST_F(PagemendTest, UsageAndHelp) {
   EXPECT_EQ(help.Exit, 0);
   EXPECT_TRUE(help.Out.startsWith("Usage: pagemend"));
   EXPECT_TRUE(help.Out.contains("--shard K/N"));
+  for (const char* option : {"--fine-deskew", "--min-confidence X", "--drop-blank[=PERCENT]"})
+    EXPECT_TRUE(help.Out.contains(option)) << option;
 
   for (const QStringList& bad :
        {QStringList{}, QStringList{"--steps", "deskew,polish", "x.tif"}, QStringList{"--set", "Nope=1", "x.tif"},
         QStringList{"--set", "W=wide", "x.tif"}, QStringList{"-j", "0", "x.tif"},
-        QStringList{"--shard", "3/2", "x.tif"}, QStringList{"--frobnicate", "x.tif"}, QStringList{"--out"}}) {
+        QStringList{"--shard", "3/2", "x.tif"}, QStringList{"--frobnicate", "x.tif"}, QStringList{"--out"},
+        QStringList{"--min-confidence", "-1", "x.tif"}, QStringList{"--min-confidence", "high", "x.tif"},
+        QStringList{"--drop-blank=abc", "x.tif"}, QStringList{"--drop-blank=101", "x.tif"},
+        QStringList{"--fine-deskew=1", "x.tif"}}) {
     const TRun run = Run(bad);
     EXPECT_EQ(run.Exit, 2) << bad.join(' ').toStdString();
     EXPECT_TRUE(run.Err.startsWith("pagemend: ")) << run.Err.toStdString();
@@ -200,7 +206,9 @@ TEST_F(PagemendTest, DefaultChainEqualsTheRoutinesAndJobsDoNotMatter) {
   auto page = LoadPageOf(skewed, 1);
   TDibGraphic scratch;
   const QString angle = QString::asprintf("angle=%.4f", static_cast<double>(DetectSkewAngle(*page, &scratch)));
-  EXPECT_TRUE(one.Err.contains(skewed + "\t1\tdeskew\t" + angle + "\n")) << one.Err.toStdString();
+  EXPECT_TRUE(one.Err.contains(
+      QRegularExpression(QRegularExpression::escape(skewed + "\t1\tdeskew\t" + angle) + " confidence=\\d+\\.\\d\\d\n")))
+      << one.Err.toStdString();
   EXPECT_TRUE(one.Err.contains(QRegularExpression("gen-multipage-3p-g4.tif\t3\tspecks\tboxes=\\d+\n")));
   EXPECT_TRUE(one.Err.contains(QRegularExpression("\tborders\tkept=\\d+,\\d+,\\d+,\\d+\n")));
   EXPECT_TRUE(one.Err.contains(QRegularExpression("\tcentre\tdx=-?\\d+ dy=-?\\d+\n")));
@@ -393,4 +401,110 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
   ASSERT_TRUE(ParseHandOffMessage(got, gotOpen, gotSave)) << got.toStdString();
   EXPECT_EQ(gotOpen, open);
   EXPECT_EQ(gotSave, save);
+}
+
+TEST_F(PagemendTest, FineDeskewFromTheOptionOrTheStoreAndTheConfidenceLimit) {
+  const QString file = Copy("testdata/tiff/real-shearer-g4-300dpi-darkborders.tif", home_ + "/in");
+  auto expected = LoadPageOf(file, 1);
+  TDibGraphic work, undo;
+  TDeskewOptions fine;
+  fine.Fine = true;
+  const TDeskewResult result = DeskewPage(*expected, work, undo, false, false, nullptr, fine);
+
+  const TRun byOption = Run({"--steps", "deskew", "--fine-deskew", "-v", "--out", home_ + "/a", file});
+  ASSERT_EQ(byOption.Exit, 0) << byOption.Err.toStdString();
+  const QString written = home_ + "/a/" + QFileInfo(file).fileName();
+  EXPECT_TRUE(SamePixels(*expected, *LoadPageOf(written, 1)));
+  EXPECT_TRUE(byOption.Err.contains(QString::asprintf("\tdeskew\tangle=%.4f confidence=%.2f\n",
+                                                      static_cast<double>(result.Angle), result.Confidence)))
+      << byOption.Err.toStdString();
+  // DF=1 in the store (or set) does the same.
+  const TRun bySetting = Run({"--steps", "deskew", "--set", "DF=1", "-q", "--out", home_ + "/b", file});
+  ASSERT_EQ(bySetting.Exit, 0) << bySetting.Err.toStdString();
+  EXPECT_EQ(WithoutDates(Bytes(written)), WithoutDates(Bytes(home_ + "/b/" + QFileInfo(file).fileName())));
+
+  // Below the limit the page is written unrotated, and said so.
+  const TRun held = Run({"--steps", "deskew", "--min-confidence", "1000", "-v", "--out", home_ + "/c", file});
+  ASSERT_EQ(held.Exit, 0) << held.Err.toStdString();
+  EXPECT_TRUE(SamePixels(*LoadPageOf(file, 1), *LoadPageOf(home_ + "/c/" + QFileInfo(file).fileName(), 1)));
+  EXPECT_TRUE(held.Err.contains(" unrotated\n")) << held.Err.toStdString();
+}
+
+namespace {
+
+// A4 pages at 300 dpi: 'b' a scanned blank back (dust specks, a dark
+// scanner edge in the margin band), 't' one short line of text.
+std::unique_ptr<TDibGraphic> TestPage(char kind, unsigned seed) {
+  auto page = std::make_unique<TTiffGraphic>();
+  page->NewImage(2480, 3508, ifBlackWhite, nullptr, 300, 300);
+  std::memset(page->Bits(), 0xFF, page->ImageSize());
+  auto black = [&](int l, int t, int r, int b) {
+    for (int y = t; y < b; ++y)
+      for (int x = l; x < r; ++x) page->ScanLine(y)[x / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+  };
+  if (kind == 'b') {
+    for (unsigned i = 0; i < 500; ++i) {
+      const int x = static_cast<int>((i * 7919u + seed * 104729u) % 2470u);
+      const int y = static_cast<int>((i * 6007u + seed * 15485863u) % 3500u);
+      black(x, y, x + 3, y + 3);
+    }
+    black(0, 0, 100, 3508);
+  } else {
+    for (int i = 0; i < 12; ++i) {
+      const int x = 600 + i * 34;
+      black(x, 1000, x + 24, 1003);
+      black(x, 1031, x + 24, 1034);
+      black(x, 1000, x + 3, 1034);
+      black(x + 21, 1000, x + 24, 1034);
+    }
+  }
+  return page;
+}
+
+void WriteTestFile(const QString& path, const std::string& kinds) {
+  std::vector<std::unique_ptr<TDibGraphic>> pages;
+  for (std::size_t i = 0; i < kinds.size(); ++i) pages.push_back(TestPage(kinds[i], static_cast<unsigned>(i + 1)));
+  TOutputPage out;
+  TSettingsRecord s;
+  s.F = 30;  // Group 4
+  WritePages(path.toStdString(), static_cast<int>(pages.size()), SaveOptionsOf(s), [&](int i) -> TOutputPage& {
+    out.Borrowed = pages[static_cast<std::size_t>(i)].get();
+    return out;
+  });
+}
+
+}  // namespace
+
+TEST_F(PagemendTest, DropBlankLeavesOutBlankPagesAndNeverDeletesASource) {
+  const QString in = home_ + "/in";
+  QDir().mkpath(in);
+  WriteTestFile(in + "/mixed.tif", "btb");
+  WriteTestFile(in + "/blank.tif", "bb");
+  const QByteArray blankBefore = Bytes(in + "/blank.tif");
+
+  const TRun run = Run({"--steps", "none", "--drop-blank", "-v", "--out", home_ + "/out", in});
+  ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+  ASSERT_EQ(Pages(home_ + "/out/mixed.tif"), 1);
+  EXPECT_TRUE(SamePixels(*LoadPageOf(in + "/mixed.tif", 2), *LoadPageOf(home_ + "/out/mixed.tif", 1)));
+  EXPECT_FALSE(QFileInfo::exists(home_ + "/out/blank.tif"));
+  for (const char* dropped : {"mixed.tif\t1\tdropped\tdark=", "mixed.tif\t3\tdropped\tdark=", "blank.tif\t2\tdropped"})
+    EXPECT_TRUE(run.Err.contains(dropped)) << dropped << "\n" << run.Err.toStdString();
+  EXPECT_FALSE(run.Err.contains("mixed.tif\t2\tdropped"));
+  EXPECT_TRUE(run.Err.contains("pagemend: " + in + "/blank.tif: every page is blank; nothing written\n"))
+      << run.Err.toStdString();
+
+  // In place: the blank file stays exactly as it was; the other loses its
+  // blank pages. A limit of 0 keeps pages with any dark pixel inside the margins.
+  const TRun inPlace = Run({"--steps", "none", "--drop-blank", "-q", in});
+  ASSERT_EQ(inPlace.Exit, 0) << inPlace.Err.toStdString();
+  EXPECT_EQ(Bytes(in + "/blank.tif"), blankBefore);
+  EXPECT_EQ(Pages(in + "/mixed.tif"), 1);
+  WriteTestFile(in + "/mixed.tif", "btb");
+  const TRun strict = Run({"--steps", "none", "--drop-blank=0", "-q", in + "/mixed.tif"});
+  ASSERT_EQ(strict.Exit, 0) << strict.Err.toStdString();
+  EXPECT_EQ(Pages(in + "/mixed.tif"), 1);
+  // Without the option every page stays.
+  WriteTestFile(in + "/mixed.tif", "btb");
+  ASSERT_EQ(Run({"--steps", "none", "-q", in + "/mixed.tif"}).Exit, 0);
+  EXPECT_EQ(Pages(in + "/mixed.tif"), 3);
 }

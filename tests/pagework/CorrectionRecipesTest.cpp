@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "correction/PagePlacement.h"
 #include "pagework/CorrectionRecipes.h"
 #include "support/TestSupport.h"
@@ -67,4 +70,41 @@ TEST(CorrectionRecipes, EmptyPagesAreLeftAlone) {
   RunBorderRemoval(page, s);
   EXPECT_TRUE(page.Empty());
   EXPECT_TRUE(undo.Empty());
+}
+
+// DF switches the refinement on; the page then turns by the refined angle.
+TEST(CorrectionRecipes, DeskewRefinesWhenDfSaysSo) {
+  TDibGraphic source;
+  source.NewImage(1200, 1600, ifBlackWhite, nullptr, 300, 300);
+  std::memset(source.Bits(), 0xFF, source.ImageSize());
+  // Lines dropping 23 rows across the width: between the search's steps.
+  for (int top = 100; top < 1400; top += 50)
+    for (int x = 60; x < 1140; ++x)
+      for (int dy = 0; dy < 3; ++dy) source.SetPixelIndex(x, top + x * 23 / 1200 + dy, 0);
+  TSettingsRecord s;
+  TDibGraphic page, work, undo;
+  page.Assign(source);
+  const TDeskewResult plain = RunDeskewMeasured(page, s, work, undo);
+  s.DF = 1;
+  EXPECT_TRUE(FineDeskew(s));
+  page.Assign(source);
+  const TDeskewResult fine = RunDeskewMeasured(page, s, work, undo);
+  const double truth = -std::atan(23.0 / 1200) * 180 / 3.141592653589793;
+  EXPECT_NEAR(fine.Angle, truth, 0.05);
+  EXPECT_GT(std::abs(plain.Angle - truth), std::abs(fine.Angle - truth));
+  // The limit holds the page back; RunDeskew then reports no turn.
+  page.Assign(source);
+  EXPECT_FALSE(RunDeskewMeasured(page, s, work, undo, nullptr, 0, 1e9).Rotated);
+}
+
+// The blank measure looks inside the margins P1..P4 only.
+TEST(CorrectionRecipes, DarkShareIgnoresTheMarginBand) {
+  TDibGraphic page;
+  PageWithBlock(page, TRect{0, 0, 20, 300});  // a dark scanner edge 20 pixels wide
+  TSettingsRecord s;
+  s.P1 = 5;  // 59 pixels at 300 dpi
+  s.P2 = s.P3 = s.P4 = 1;
+  EXPECT_EQ(RunDarkShare(page, s), 0.0);
+  s.P1 = 1;
+  EXPECT_GT(RunDarkShare(page, s), 0.0);
 }
