@@ -168,10 +168,11 @@ TSemiAutomatic::~TSemiAutomatic() { qApp->removeEventFilter(this); }
 
 void TSemiAutomatic::Open() {
   if (semi_) return;
-  semi_ = new TFSemiTrans(window_);
+  auto* semi = new TFSemiTrans(window_);
+  semi_ = semi;
   const QPoint position = LoadWindowPosition(Utf8(kPositionName));
-  if (IsStoredPositionUsable(position)) semi_->move(position);
-  semi_->show();
+  if (IsStoredPositionUsable(position)) semi->move(position);
+  semi->show();
 }
 
 // As the key map: only on the delivery to the focused control (or to a
@@ -189,10 +190,10 @@ bool TSemiAutomatic::ShiftDrivesSteps(QObject* watched) const {
 }
 
 bool TSemiAutomatic::eventFilter(QObject* watched, QEvent* event) {
-  if (!semi_ || event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+  if (event->type() != QEvent::KeyPress || !semi_) return QObject::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   if (key->key() != Qt::Key_Shift || !ShiftDrivesSteps(watched)) return QObject::eventFilter(watched, event);
-  if (!key->isAutoRepeat()) semi_->RunChain();
+  if (!key->isAutoRepeat()) Window()->RunChain();
   return true;
 }
 

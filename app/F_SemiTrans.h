@@ -62,7 +62,7 @@ class TSemiAutomatic : public QObject {
 
   // Only one window at a time: a second request does nothing while open.
   void Open();
-  TFSemiTrans* Window() const { return semi_; }
+  TFSemiTrans* Window() const { return static_cast<TFSemiTrans*>(semi_.data()); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,5 +71,7 @@ class TSemiAutomatic : public QObject {
   bool ShiftDrivesSteps(QObject* watched) const;
 
   TFViewTrans& window_;
-  QPointer<TFSemiTrans> semi_;
+  // Held as a plain widget: the filter sees events while the window is
+  // being destroyed, when it is no longer a TFSemiTrans.
+  QPointer<QWidget> semi_;
 };
