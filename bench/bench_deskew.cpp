@@ -91,7 +91,7 @@ void BM_RefineAngle(benchmark::State& state) {
   const double span = 1.5 * TDeskewTransform::ShiftToAngle(plan.Step, page.Width());
   double angle = 0;
   for (auto _ : state) {
-    angle = TDeskewTransform::RefineAngle(page, coarse, span);
+    angle = TDeskewTransform::RefineAngle(page, coarse, span, span);
     benchmark::DoNotOptimize(angle);
   }
   state.counters["angle"] = angle;

@@ -442,20 +442,22 @@ TSkewMeasure TDeskewTransform::Measure(const TDibGraphic& bilevel) const {
   m.Confidence = Confidence(scores);
   if (Fine && m.Confidence > 0) {
     const TSkewSearchPlan plan = Plan(width, bilevel.YDotsPerInch());
-    // One and a half steps either side, and the shortfall of a large drift
-    // whose segment width it shares with its smaller neighbours (up to
-    // W / (seg (seg + 1)) rows).
-    const int shift = std::abs(BestShift(scores));
-    const int seg = std::max(1, width / (shift + 1));
+    // One and a half steps either side; beyond the winner, also the
+    // shortfall of a large drift, which shares its segment width (and so
+    // its paths) with larger ones and is reported as the smallest of them
+    // (up to W / (seg (seg + 1)) rows short).
+    const int shift = BestShift(scores);
+    const int seg = std::max(1, width / (std::abs(shift) + 1));
     const int shortfall = width / (seg * (seg + 1)) + 1;
-    const double span = 1.5 * ShiftToAngle(std::min(plan.Step, width), width) +
-                        (shift > 0 ? ShiftToAngle(std::min(shortfall, width), width) : 0.0);
-    if (span > 0 && std::isfinite(span)) m.Angle = RefineAngle(bilevel, m.Angle, std::max(span, FineStep));
+    const double step = std::max(1.5 * ShiftToAngle(std::min(plan.Step, width), width), FineStep);
+    const double beyond = shift != 0 ? ShiftToAngle(std::min(shortfall, width), width) : 0.0;
+    if (std::isfinite(step) && std::isfinite(beyond))
+      m.Angle = RefineAngle(bilevel, m.Angle, shift < 0 ? step + beyond : step, shift > 0 ? step + beyond : step);
   }
   return m;
 }
 
-// The fine search. The page is cut into strips 64 columns wide, and each
+// The fine search. The page is cut into strips kStrip columns wide, and each
 // strip's set pixels are counted on every row. A path of slope t through
 // the page then runs along each strip at the row offset the slope gives at
 // the strip's centre, so its profile entry is a sum of one strip count per
@@ -466,65 +468,68 @@ TSkewMeasure TDeskewTransform::Measure(const TDibGraphic& bilevel) const {
 // at full resolution it peaks more sharply than the spread about the mean,
 // and a dark scanner border, which adds about the same to every entry,
 // does not pull it.
-double TDeskewTransform::RefineAngle(const TDibGraphic& bilevel, double coarseAngle, double span) {
-  if (bilevel.Empty() || bilevel.ImageFormat() != ifBlackWhite || !(span > 0) || !std::isfinite(coarseAngle))
+namespace {
+constexpr int kStrip = 64;  // columns of a strip of the fine search (a multiple of 32)
+}  // namespace
+
+double TDeskewTransform::RefineAngle(const TDibGraphic& bilevel, double coarseAngle, double below, double above) {
+  if (bilevel.Empty() || bilevel.ImageFormat() != ifBlackWhite || !(below >= 0) || !(above >= 0) ||
+      !std::isfinite(coarseAngle) || !std::isfinite(below + above))
     return coarseAngle;
   const int width = bilevel.Width();
   const int height = bilevel.Height();
-  const int steps = static_cast<int>(std::ceil(span / FineStep - 1e-9));
-  const int candidates = 2 * steps + 1;
-  std::vector<double> slopes(static_cast<std::size_t>(candidates));
-  double largest = 0;
-  for (int i = 0; i < candidates; ++i) {
-    const double angle = coarseAngle + (i - steps) * FineStep;
-    slopes[static_cast<std::size_t>(i)] = std::tan(angle * std::numbers::pi / 180.0);
-    largest = std::max(largest, std::abs(slopes[static_cast<std::size_t>(i)]));
-  }
+  // Candidates are coarseAngle + i FineStep for i = first .. last. A peak
+  // on the edge of that window moves the window on, up to MaxFollow
+  // degrees beyond it (the search's winner can be further off than its
+  // steps on pages whose borders or pictures pull its score).
+  int first = -static_cast<int>(std::ceil(below / FineStep - 1e-9));
+  int last = static_cast<int>(std::ceil(above / FineStep - 1e-9));
+  const int follow = static_cast<int>(std::ceil(MaxFollow / FineStep));
+  const int lowest = first - follow;
+  const int highest = last + follow;
+  auto slopeOf = [&](int i) { return std::tan((coarseAngle + i * FineStep) * std::numbers::pi / 180.0); };
+  const double largest = std::max(std::abs(slopeOf(lowest)), std::abs(slopeOf(highest)));
   if (!(largest < 1.0)) return coarseAngle;
-  const int reach = static_cast<int>(std::ceil(largest * (width / 2.0 + 64))) + 1;  // rows a path can leave its start
+  const int reach =
+      static_cast<int>(std::ceil(largest * (width / 2.0 + kStrip))) + 1;  // rows a path can leave its start
   const int entries = height - 2 * reach;
   if (entries < 2) return coarseAngle;
 
-  const int strips = (width + 63) / 64;
+  const int strips = (width + kStrip - 1) / kStrip;
   const std::size_t rows = static_cast<std::size_t>(height);
   std::vector<std::uint16_t> counts(static_cast<std::size_t>(strips) * rows);
-  const int rowBytes = (width + 7) / 8;
+  const int wholeBytes = width / 8;
+  // The last byte's pixels inside the width (none when the width is a
+  // multiple of 8).
+  const auto lastMask = static_cast<std::uint8_t>(0xFF00u >> (width % 8));
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = bilevel.ScanLine(y);
-    for (int j = 0; j < strips; ++j) {
-      const int start = j * 8;
-      std::uint64_t bits = 0;
-      if (start + 8 <= rowBytes) {
-        std::memcpy(&bits, row + start, 8);
-        if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap64(bits);
-      } else {
-        for (int b = start; b < rowBytes; ++b) bits |= static_cast<std::uint64_t>(row[b]) << (8 * (b - start));
+    std::uint16_t* out = counts.data() + static_cast<std::size_t>(y);
+    int b = 0;
+    for (int j = 0; j < strips; ++j, out += rows) {
+      const int end = std::min(wholeBytes, b + kStrip / 8);
+      int n = 0;
+      for (; b + 4 <= end; b += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, row + b, 4);
+        n += std::popcount(word);
       }
-      const int valid = width - j * 64;  // pixels of the strip inside the width
-      if (valid < 64) {
-        // Bytes are in memory order here: keep the leftmost `valid` pixels.
-        std::uint64_t keep = 0;
-        for (int b = 0; b < 8; ++b) {
-          const int inByte = std::clamp(valid - 8 * b, 0, 8);
-          const std::uint64_t byteMask = static_cast<std::uint8_t>(0xFF00u >> inByte);
-          keep |= byteMask << (8 * b);
-        }
-        bits &= keep;
-      }
-      counts[static_cast<std::size_t>(j) * rows + static_cast<std::size_t>(y)] =
-          static_cast<std::uint16_t>(std::popcount(bits));
+      for (; b < end; ++b) n += std::popcount(static_cast<unsigned>(row[b]));
+      if (end == wholeBytes && lastMask != 0 && j == strips - 1)
+        n += std::popcount(static_cast<unsigned>(row[b] & lastMask));
+      *out = static_cast<std::uint16_t>(n);
     }
   }
 
   std::vector<std::int32_t> profile(static_cast<std::size_t>(entries));
-  std::vector<std::int64_t> scores(static_cast<std::size_t>(candidates));
-  for (int i = 0; i < candidates; ++i) {
+  auto scoreOf = [&](int i) {
+    const double slope = slopeOf(i);
     std::fill(profile.begin(), profile.end(), 0);
     for (int j = 0; j < strips; ++j) {
-      const double centre = j * 64 + std::min(64, width - j * 64) / 2.0 - width / 2.0;
-      const int offset = static_cast<int>(std::lround(-slopes[static_cast<std::size_t>(i)] * centre));
-      const std::uint16_t* column = counts.data() + static_cast<std::size_t>(j) * rows + (reach + offset);
-      std::int32_t* p = profile.data();
+      const double centre = j * kStrip + std::min(kStrip, width - j * kStrip) / 2.0 - width / 2.0;
+      const int offset = static_cast<int>(std::lround(-slope * centre));
+      const std::uint16_t* __restrict column = counts.data() + static_cast<std::size_t>(j) * rows + (reach + offset);
+      std::int32_t* __restrict p = profile.data();
       for (int r = 0; r < entries; ++r) p[r] += column[r];
     }
     // Sum of squared differences of neighbouring entries: a path along the
@@ -534,18 +539,42 @@ double TDeskewTransform::RefineAngle(const TDibGraphic& bilevel, double coarseAn
       const std::int64_t step = profile[static_cast<std::size_t>(r)] - profile[static_cast<std::size_t>(r - 1)];
       score += step * step;
     }
-    scores[static_cast<std::size_t>(i)] = score;
+    return score;
+  };
+  // scores[i - lowest] for the candidates scored so far.
+  std::vector<std::int64_t> scores(static_cast<std::size_t>(highest - lowest + 1), -1);
+  auto at = [&](int i) -> std::int64_t& { return scores[static_cast<std::size_t>(i - lowest)]; };
+  for (int i = first; i <= last; ++i) at(i) = scoreOf(i);
+  int best = first;
+  for (;;) {
+    for (int i = first; i <= last; ++i)
+      if (at(i) > at(best)) best = i;
+    // The window moves on by a few steps while the peak sits on its edge.
+    if (best == first && first > lowest) {
+      const int to = std::max(lowest, first - 5);
+      for (int i = to; i < first; ++i) at(i) = scoreOf(i);
+      first = to;
+      best = first;  // looked for again over the wider window
+      continue;
+    }
+    if (best == last && last < highest) {
+      const int to = std::min(highest, last + 5);
+      for (int i = last + 1; i <= to; ++i) at(i) = scoreOf(i);
+      last = to;
+      best = first;
+      continue;
+    }
+    break;
   }
-  const int best = static_cast<int>(std::max_element(scores.begin(), scores.end()) - scores.begin());
   double offset = 0.0;
-  if (best > 0 && best + 1 < candidates) {
-    const double left = static_cast<double>(scores[static_cast<std::size_t>(best - 1)]);
-    const double mid = static_cast<double>(scores[static_cast<std::size_t>(best)]);
-    const double right = static_cast<double>(scores[static_cast<std::size_t>(best + 1)]);
+  if (best > first && best < last) {
+    const double left = static_cast<double>(at(best - 1));
+    const double mid = static_cast<double>(at(best));
+    const double right = static_cast<double>(at(best + 1));
     const double curve = left - 2 * mid + right;
     if (curve < 0) offset = std::clamp(0.5 * (left - right) / curve, -0.5, 0.5);
   }
-  return coarseAngle + (best - steps + offset) * FineStep;
+  return coarseAngle + (best + offset) * FineStep;
 }
 
 // ---------------------------------------------------------------------------

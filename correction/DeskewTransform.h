@@ -88,6 +88,8 @@ class TDeskewTransform : public TImageTransform {
   // the search's own angle is then returned unchanged.
   bool Fine = false;
   static constexpr double FineStep = 0.01;
+  // How far past its first window the refinement follows a rising score.
+  static constexpr double MaxFollow = 0.5;
 
   // Search grid for a page of this width and vertical resolution (dpi, taken
   // as an unsigned 16-bit value).
@@ -100,9 +102,10 @@ class TDeskewTransform : public TImageTransform {
 
   // The angle (refined when Fine is set) and the confidence of the search.
   TSkewMeasure Measure(const TDibGraphic& bilevel) const;
-  // The fine search alone around coarseAngle (degrees), between
-  // coarseAngle - span and coarseAngle + span.
-  static double RefineAngle(const TDibGraphic& bilevel, double coarseAngle, double span);
+  // The fine search alone around coarseAngle (degrees), from
+  // coarseAngle - below to coarseAngle + above, moved on (up to MaxFollow)
+  // while the best score lies on the window's edge.
+  static double RefineAngle(const TDibGraphic& bilevel, double coarseAngle, double below, double above);
   // Best score over the lowest of all candidates; 0 when no candidate scored.
   static double Confidence(const std::vector<TSkewCandidateScore>& scores);
 
