@@ -1,14 +1,11 @@
 
 #include "app/AppTitle.h"
-#include "app/CorrectionCommands.h"
-#include "app/EditorWindows.h"
 #include "app/F_ViewTrans.h"
 #include "app/KoreanTranslation.h"
+#include "app/ProgramAssembly.h"
 #include "app/QtImagingHooks.h"
-#include "app/Saving.h"
 #include "app/SingleInstance.h"
 #include "app/VeltraxApplication.h"
-#include "app/WorkingList.h"
 
 int main(int argc, char* argv[]) {
   // A second start ends silently: no window, no message.
@@ -22,10 +19,7 @@ int main(int argc, char* argv[]) {
   InstallQtImagingHooks();
 
   TFViewTrans window;
-  auto* workingList = new TWorkingList(window);  // owned by the window
-  new TSaving(window, *workingList);             // owned by the window
-  InstallCorrectionCommands(window);
-  InstallEditorWindows(window);
+  AssembleMainWindow(window);
   window.show();
   return app.exec();
 }

@@ -1,4 +1,4 @@
-#include "tools/DocumentTools.h"
+#include "app/DocumentTools.h"
 
 #include "app/AppMessage.h"
 #include "app/DocumentList.h"
