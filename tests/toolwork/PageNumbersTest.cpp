@@ -176,6 +176,16 @@ TEST_F(PageNumbersTest, NumbersRunOnAcrossFilesAndPages) {
   EXPECT_EQ(twice.Right, 150 + 30);  // the first stamp is still there
 }
 
+TEST_F(PageNumbersTest, NumbersStopAtTheEndOfTheirRange) {
+  TPageNumberRun run;
+  run.Files = {WritePage("x.tif", 2)};
+  run.SaveFolder = dir_ + "/range";
+  std::filesystem::create_directory(run.SaveFolder);
+  run.Settings.StartText = "9223372036854775807";
+  StampPageNumbers(run);
+  EXPECT_EQ(renderer_->Drawn, (std::vector<std::string>(2, "- 9223372036854775807 -")));
+}
+
 TEST_F(PageNumbersTest, ChosenCompressionReachesEveryPage) {
   const std::string a = WritePage("m.tif", 2);
   TPageNumberRun run;

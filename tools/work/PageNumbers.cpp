@@ -215,7 +215,10 @@ long long StampPageNumbers(const TPageNumberRun& run, const TPageNumberProgress&
       TDibGraphic* image = page.Owned.get();
       const TFontSpec font = run.FontDpi > 0 ? fixedFont : StampFont(run.Settings, image->XDotsPerInch());
       DrawStamp(*image, font, run.Settings, number);
-      number += WholeNumberOr(run.Settings.StepText, 1);
+      // Held at the ends of the range rather than wrapping round.
+      if (__builtin_add_overflow(number, WholeNumberOr(run.Settings.StepText, 1), &number))
+        number = WholeNumberOr(run.Settings.StepText, 1) > 0 ? std::numeric_limits<long long>::max()
+                                                             : std::numeric_limits<long long>::min();
       ++position;
       if (progress && !progress(position, maximum)) goOn = false;
       return page;
