@@ -98,6 +98,13 @@ QString TDocumentList::CurrentEntry() const { return Entry(currentRow()); }
 
 void TDocumentList::AddFiles(const QStringList& files) {
   if (files.isEmpty()) return;
+  // A few files joining a long sorted list (a watched folder's arrivals)
+  // each take their place by a binary search; a whole sort would cost a list
+  // of thousands of pages far more.
+  if (isSortingEnabled() && files.size() * 16 < count()) {
+    for (const QString& f : files) addItem(new TEntryItem(f));
+    return;
+  }
   setUpdatesEnabled(false);
   setSortingEnabled(false);
   for (const QString& f : files) addItem(new TEntryItem(f));

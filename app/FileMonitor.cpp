@@ -121,37 +121,6 @@ QStringList FolderFileNames(const QString& folder) {
 
 // --- the main window's side ----------------------------------------------------
 
-namespace {
-
-// An entry made as the working list makes its own: checkable, unchecked,
-// its full path as hint, in the list's order (case-insensitive, then exact).
-class TArrivedEntry : public QListWidgetItem {
- public:
-  explicit TArrivedEntry(const QString& path) : QListWidgetItem(path) {
-    setFlags(flags() | Qt::ItemIsUserCheckable);
-    setCheckState(Qt::Unchecked);
-    setToolTip(path);
-  }
-  bool operator<(const QListWidgetItem& other) const override {
-    const int c = QString::compare(text(), other.text(), Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : text() < other.text();
-  }
-};
-
-// Each arrived file takes its place in the sorted list by a binary search;
-// adding through a sort of the whole list would cost a long list (10,000
-// scanned pages) far more than a notification may take. The current entry
-// stays the current entry.
-void InsertSorted(TDocumentList& list, const QStringList& files) {
-  if (!list.isSortingEnabled()) {
-    list.AddFiles(files);
-    return;
-  }
-  for (const QString& file : files) list.addItem(new TArrivedEntry(file));
-}
-
-}  // namespace
-
 TFolderWatch::TFolderWatch(TFViewTrans& window, TWorkingList& list) : QObject(&window), window_(window), list_(list) {
   AskWatchFolder = [this] { return SelectDir(QString::fromUtf8("감시할 폴더 선택"), ::OpenFolder(), &window_); };
   window.SetCommandHandler(TCommand::FolderWatch, [this] { Toggle(); });
@@ -228,7 +197,7 @@ void TFolderWatch::TakeNewFiles(long long generation) {
     if (IsTiffFile(name) || IsJpegFile(name)) added << path;
   }
   // The list keeps its current entry; the views and the open mode stay.
-  if (!added.isEmpty()) InsertSorted(*list_.List(), added);
+  if (!added.isEmpty()) list_.List()->AddFiles(added);
 }
 
 void TFolderWatch::WatchFailed(long long generation) {
