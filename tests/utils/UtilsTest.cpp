@@ -36,7 +36,7 @@ TEST_F(SettingsStoreTest, AbsentStoreGivesDefaults) {
   const TSettingsRecord r = LoadSettings();
   const TSettingsRecord d;
   for (const auto& f : SettingsIntFields()) EXPECT_EQ(r.*f.Field, d.*f.Field) << f.Name;
-  EXPECT_EQ(SettingsIntFields().size(), 38u);
+  EXPECT_EQ(SettingsIntFields().size(), 39u);
   EXPECT_EQ(r.W, 9);
   EXPECT_EQ(r.J, 216);
   EXPECT_EQ(r.GC, 0x808080);
