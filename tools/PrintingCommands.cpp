@@ -35,6 +35,16 @@ int PrintPagesOfFile(const TPrintHost& host, TDibGraphicPrinter& printer) {
 
 }  // namespace
 
+std::function<bool(QPrinter&)>& PrinterDialogHook() {
+  static std::function<bool(QPrinter&)> hook;
+  return hook;
+}
+
+std::function<int()>& PrintRangeHook() {
+  static std::function<int()> hook;
+  return hook;
+}
+
 int RunPrintCommand(const TPrintHost& host, QPrinter& printer) {
   const TDibGraphic* image = host.ActiveImage ? host.ActiveImage() : nullptr;
   if (!image || image->Empty()) return 0;

@@ -34,5 +34,10 @@ struct TPrintHost {
 // printed (0 when cancelled or nothing to print).
 int RunPrintCommand(const TPrintHost& host, QPrinter& printer);
 
+// The dialogs the installed print command shows; tests replace them (an
+// empty function restores the platform's printer dialog and TFPrintRange).
+std::function<bool(QPrinter&)>& PrinterDialogHook();
+std::function<int()>& PrintRangeHook();
+
 // Registers "페이지 번호 넣기" and the print command with the main window.
 void InstallPageNumbersAndPrinting(TFViewTrans& window, TWorkingList& list);

@@ -65,10 +65,11 @@ void InstallPageNumbersAndPrinting(TFViewTrans& window, TWorkingList& list) {
     };
     host.UndoImage = [&window]() -> TDibGraphic& { return window.UndoImage(); };
     host.AskPrinter = [&window](QPrinter& printer) {
+      if (PrinterDialogHook()) return PrinterDialogHook()(printer);
       QPrintDialog dialog(&printer, &window);
       return dialog.exec() == QDialog::Accepted;
     };
-    host.AskRange = [&window] { return TFPrintRange::Ask(&window); };
+    host.AskRange = [&window] { return PrintRangeHook() ? PrintRangeHook()() : TFPrintRange::Ask(&window); };
     host.Error = [](const QString& text) { ShowAppMessage(text, amError); };
     QPrinter printer(QPrinter::HighResolution);
     RunPrintCommand(host, printer);
