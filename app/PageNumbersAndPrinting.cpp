@@ -1,4 +1,6 @@
 // The page-number window and the print command wired to the main window.
+#include "app/PageNumbersAndPrinting.h"
+
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
