@@ -5,6 +5,7 @@
 #include "app/DocumentTools.h"
 #include "app/EditorWindows.h"
 #include "app/F_ViewTrans.h"
+#include "app/PageNumbersAndPrinting.h"
 #include "app/Saving.h"
 #include "app/WorkingList.h"
 
@@ -18,5 +19,6 @@ TWorkingList& AssembleMainWindow(TFViewTrans& window) {
   InstallOptionsDialog(window);
   InstallSemiAutomatic(window);
   InstallDocumentTools(window, *workingList);
+  InstallPageNumbersAndPrinting(window, *workingList);
   return *workingList;
 }

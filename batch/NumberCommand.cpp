@@ -1,9 +1,9 @@
 // "pagemend number": page numbers stamped on every page of the files, as
 // the page-number window does, into the output folder.
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <algorithm>
 
 #include "batch/ToolCommand.h"
 #include "image/DibGraphic.h"

@@ -2,6 +2,9 @@
 // and folders given (or of the list the desktop program hands over) with a
 // chain of correction steps and writes the results safely.
 #include <QCoreApplication>
+#if defined(QT_GUI_LIB)
+#include <QGuiApplication>
+#endif
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
@@ -11,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -348,13 +352,25 @@ int RunHandOff() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // Taken before Qt sees them: a graphical application removes options of
+  // its own (such as --style) from the command line.
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  std::unique_ptr<QCoreApplication> app;
+#if defined(QT_GUI_LIB)
+  // Page numbers are drawn with Qt's font engine, which only a graphical
+  // application has; it works offscreen, with no display.
+  if (argc >= 2 && std::strcmp(argv[1], "number") == 0) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  }
+#endif
+  if (!app) app = std::make_unique<QCoreApplication>(argc, argv);
   RegisterStandardFormats();
 
   if (argc == 2 && std::strcmp(argv[1], HandOffParameter) == 0) return RunHandOff();
-  if (argc >= 2)
-    if (const TToolCommand* tool = FindToolCommand(argv[1]))
-      return tool->Run(std::vector<std::string>(argv + 2, argv + argc));
+  if (!arguments.empty())
+    if (const TToolCommand* tool = FindToolCommand(arguments[0]))
+      return tool->Run(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 
   const TOptions options = ParseOptions(argc, argv);
   if (options.Inputs.empty()) UsageError("no files or folders given");

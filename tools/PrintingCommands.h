@@ -1,6 +1,6 @@
 // The main window's page-number and print commands. The commands work
 // through small hosts of callbacks, so that they can be driven without the
-// main window; InstallPageNumbersAndPrinting wires them to it.
+// main window; InstallPageNumbersAndPrinting (app/) wires them to it.
 #pragma once
 
 #include <QString>
@@ -38,6 +38,3 @@ int RunPrintCommand(const TPrintHost& host, QPrinter& printer);
 // empty function restores the platform's printer dialog and TFPrintRange).
 std::function<bool(QPrinter&)>& PrinterDialogHook();
 std::function<int()>& PrintRangeHook();
-
-// Registers "페이지 번호 넣기" and the print command with the main window.
-void InstallPageNumbersAndPrinting(TFViewTrans& window, TWorkingList& list);
