@@ -3,21 +3,16 @@
 // window kept responsive between pages.
 #pragma once
 
-#include <QWidget>
-#include <functional>
 #include <vector>
 
-#include "tools/work/DocumentFiles.h"
+#include "tools/ToolRunWindow.h"
 
 class QComboBox;
-class QLabel;
 class QLineEdit;
-class QProgressBar;
-class QPushButton;
 
 enum class TMultiOneOperation { Merge, Split, Convert };
 
-class TFMultiOne : public QWidget {
+class TFMultiOne : public TToolRunWindow {
   Q_OBJECT
  public:
   // location: the folder shown and merged into; saveFolder: where split and
@@ -25,23 +20,11 @@ class TFMultiOne : public QWidget {
   TFMultiOne(TMultiOneOperation operation, std::vector<TToolEntry> entries, const QString& location,
              const QString& saveFolder, QWidget* parent = nullptr);
 
-  // Shows a message (error true for the error box); tests replace it.
-  std::function<void(const QString& text, bool error)> Message;
-
   TMultiOneOperation Operation() const { return operation_; }
-  QPushButton* StartButton() const { return start_; }
-  QPushButton* CloseButton() const { return close_; }
   QComboBox* TypeChoice() const { return type_; }
   QLineEdit* LocationBox() const { return location_; }
-  QLabel* ProgressLabel() const { return progressLabel_; }
-  QProgressBar* ProgressBar() const { return progress_; }
-  bool Running() const { return running_; }
 
-  // The start button's work.
-  void Start();
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
+  void Start() override;
 
  private:
   TMultiOneOperation operation_;
@@ -50,10 +33,4 @@ class TFMultiOne : public QWidget {
   QString saveFolder_;
   QComboBox* type_ = nullptr;
   QLineEdit* location_ = nullptr;
-  QLabel* progressLabel_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QPushButton* start_ = nullptr;
-  QPushButton* close_ = nullptr;
-  bool running_ = false;
-  bool stop_ = false;
 };
