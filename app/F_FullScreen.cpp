@@ -22,6 +22,7 @@
 #include "app/ViewTransMessage.h"
 #include "correction/Borders.h"
 #include "image/Canvas.h"
+#include "image/ImagingHooks.h"
 #include "image/transforms/CropTransform.h"
 #include "view/DibQImage.h"
 #include "view/ImageScrollBox.h"
@@ -512,7 +513,7 @@ void TFFullScreen::ClearInsideTile() {
   TDibGraphic& tileImage = tileView_->Graphic();
   TDibGraphic& page = pageView_->Graphic();
   if (!band.BandPresent() || tileImage.Empty() || page.Empty()) return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TBusyCursor busy;
   const TRect r = Exclusive(band.SelectedImageRect());
   tileImage.Canvas().FillRect(r);
   window_.UndoImage().Assign(page);
@@ -521,7 +522,6 @@ void TFFullScreen::ClearInsideTile() {
   tileView_->Redraw(false);
   RebuildOverview();
   paintBox_->update();
-  QApplication::restoreOverrideCursor();
 }
 
 void TFFullScreen::TilePasted(TDibGraphic* image, const TRect& target) {
