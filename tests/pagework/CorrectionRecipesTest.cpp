@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "correction/PagePlacement.h"
 #include "pagework/CorrectionRecipes.h"
 #include "support/TestSupport.h"
 
@@ -14,13 +13,6 @@ void PageWithBlock(TDibGraphic& page, const TRect& block) {
   MakeWhitePage(page, 400, 300);
   for (int y = block.Top; y < block.Bottom; ++y)
     for (int x = block.Left; x < block.Right; ++x) page.SetPixelIndex(x, y, 0);
-}
-
-TRect Ink(const TDibGraphic& page) {
-  TRect r = FindContentBounds(page, 1, 1, 128);
-  r.Right += 1;
-  r.Bottom += 1;
-  return r;
 }
 
 }  // namespace
@@ -39,8 +31,8 @@ TEST(CorrectionRecipes, CentringTakesEachSettingInItsPlace) {
   s.Hopt = 1;
   s.Hside = 40;
   RunCentre(page, s, undo);
-  EXPECT_EQ(Ink(page), (TRect{30, 40, 50, 45}));
-  EXPECT_EQ(Ink(undo), (TRect{100, 200, 120, 205})) << "the undo copy holds the page as it was";
+  EXPECT_EQ(InkBounds(page), (TRect{30, 40, 50, 45}));
+  EXPECT_EQ(InkBounds(undo), (TRect{100, 200, 120, 205})) << "the undo copy holds the page as it was";
 }
 
 // Fit to margins moves the whole inked box, last row and column included,
@@ -56,7 +48,7 @@ TEST(CorrectionRecipes, FitToMarginsFillsTheMarginRectangleExactly) {
   s.P4 = 5;
   const TRect target = MarginRect(page, s);
   EXPECT_EQ(RunFitToMargins(page, s, undo), (TRect{100, 100, 140, 150}));
-  EXPECT_EQ(Ink(page), target);
+  EXPECT_EQ(InkBounds(page), target);
 }
 
 TEST(CorrectionRecipes, EmptyPagesAreLeftAlone) {

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -100,4 +101,15 @@ bool SamePixels(const TDibGraphic& a, const TDibGraphic& b) {
                                          : a.GetPixelIndex(x, y) != b.GetPixelIndex(x, y))
         return false;
   return true;
+}
+
+TRect InkBounds(const TDibGraphic& page) {
+  TRect r{page.Width(), page.Height(), 0, 0};
+  for (int y = 0; y < page.Height(); ++y)
+    for (int x = 0; x < page.Width(); ++x)
+      if (page.GetPixel(x, y) == 0) {
+        r.Left = std::min(r.Left, x), r.Top = std::min(r.Top, y);
+        r.Right = std::max(r.Right, x + 1), r.Bottom = std::max(r.Bottom, y + 1);
+      }
+  return r;
 }

@@ -21,6 +21,9 @@ void BlackPage(TDibGraphic& image, int width, int height, int dpi = 300);
 void RandomPage(TDibGraphic& image, int width, int height, double density, std::mt19937& rng);
 // Draws a 1-bit page from rows of text: '#' = black, anything else white.
 void MakePageFromText(TDibGraphic& image, const std::vector<std::string>& rows, int dpi = 300);
+// The box of a page's black pixels, Right/Bottom exclusive; a page without
+// ink gives (width, height, 0, 0).
+TRect InkBounds(const TDibGraphic& page);
 // True when both images have equal size, format, palette and pixel values
 // (padding bits ignored).
 bool SamePixels(const TDibGraphic& a, const TDibGraphic& b);

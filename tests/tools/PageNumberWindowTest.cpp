@@ -22,17 +22,6 @@
 
 namespace {
 
-TRect InkBounds(const TDibGraphic& page) {
-  TRect r{page.Width(), page.Height(), 0, 0};
-  for (int y = 0; y < page.Height(); ++y)
-    for (int x = 0; x < page.Width(); ++x)
-      if (page.GetPixel(x, y) == 0) {
-        r.Left = std::min(r.Left, x), r.Top = std::min(r.Top, y);
-        r.Right = std::max(r.Right, x + 1), r.Bottom = std::max(r.Bottom, y + 1);
-      }
-  return r;
-}
-
 class PageNumberWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {

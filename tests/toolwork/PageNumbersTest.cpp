@@ -48,17 +48,6 @@ class PageNumbersTest : public ::testing::Test {
   }
   void TearDown() override { ImagingHooks().TextRenderer.reset(); }
 
-  // Ink bounds of a 1-bit page (bit 0 black on the white page).
-  static TRect InkBounds(const TDibGraphic& page) {
-    TRect r{page.Width(), page.Height(), 0, 0};
-    for (int y = 0; y < page.Height(); ++y)
-      for (int x = 0; x < page.Width(); ++x)
-        if (page.GetPixel(x, y) == 0) {
-          r.Left = std::min(r.Left, x), r.Top = std::min(r.Top, y);
-          r.Right = std::max(r.Right, x + 1), r.Bottom = std::max(r.Bottom, y + 1);
-        }
-    return r;
-  }
   std::string WritePage(const std::string& name, int pages = 1) {
     const std::string path = dir_ + "/" + name;
     std::vector<std::unique_ptr<TDibGraphic>> images;
