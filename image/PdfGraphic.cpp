@@ -50,7 +50,7 @@ constexpr double kMetresPerInch = 0.0254;
 // Pixels per metre of pixels spread over points: a whole dpi when the real
 // resolution lies within 0.5 % of one (so that 300 stays 300 however the
 // writer rounded its page size), otherwise the real resolution.
-[[maybe_unused]] int PelsPerMeterOfPoints(int pixels, double points) {
+int PelsPerMeterOfPoints(int pixels, double points) {
   const double dpi = pixels * 72.0 / points;
   if (!std::isfinite(dpi) || dpi <= 0) return DpiToPelsPerMeter(1);
   const double whole = std::nearbyint(dpi);
@@ -138,11 +138,17 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
 #endif
 }
 
+// A page on its way into the document: pixels to encode, or the image
+// ready.
+struct TPageWork {
+  std::shared_ptr<const TDibGraphic> Pixels;
+  TPdfPageImage Image;
+};
+
 // Writes count pages into writer in order. The pages are fetched on the
 // calling thread (fetch may call back into the caller), and encoded on
 // worker threads, a few pages ahead, so that encoding uses every core.
-void WritePages(TPdfDocumentWriter& writer, int count,
-                const std::function<std::shared_ptr<const TDibGraphic>(int)>& fetch,
+void WritePages(TPdfDocumentWriter& writer, int count, const std::function<TPageWork(int)>& fetch,
                 const std::function<void(int)>& written) {
   const std::size_t ahead = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
   std::deque<std::future<TPdfPageImage>> pending;
@@ -155,8 +161,13 @@ void WritePages(TPdfDocumentWriter& writer, int count,
   // On an error the futures still pending wait for their threads when
   // they are destroyed.
   for (int i = 0; i < count; ++i) {
-    std::shared_ptr<const TDibGraphic> page = fetch(i);
-    pending.push_back(std::async(std::launch::async, [page] { return TPdfGraphic::EncodePage(*page); }));
+    TPageWork work = fetch(i);
+    if (work.Pixels)
+      pending.push_back(
+          std::async(std::launch::async, [page = std::move(work.Pixels)] { return TPdfGraphic::EncodePage(*page); }));
+    else
+      pending.push_back(
+          std::async(std::launch::deferred, [image = std::move(work.Image)]() mutable { return std::move(image); }));
     if (pending.size() >= ahead) writeOldest();
   }
   while (!pending.empty()) writeOldest();
@@ -336,7 +347,7 @@ void TPdfDocumentWriter::AddPage(const TPdfPageImage& page) {
     Line("/Length " + Num(static_cast<std::int64_t>(page.Data.size())));
     if (page.Ccitt)
       Line("/Filter [/CCITTFaxDecode] /DecodeParms[<< /Columns " + Num(page.Width) + " /Rows " + Num(page.Height) +
-           " /K -1 >>]");
+           " /K -1" + (page.BlackIs1 ? " /BlackIs1 true" : "") + " >>]");
     else
       Line("/Filter /DCTDecode");
     Line(">>");
@@ -569,7 +580,9 @@ void TPdfGraphic::SaveFramesToPdfFile(const std::string& fileName) {
     // The frames stay where they are while they are encoded.
     WritePages(
         writer, frames,
-        [this](int i) { return std::shared_ptr<const TDibGraphic>(&Frame(i + 1), [](const TDibGraphic*) {}); },
+        [this](int i) {
+          return TPageWork{std::shared_ptr<const TDibGraphic>(&Frame(i + 1), [](const TDibGraphic*) {}), {}};
+        },
         [&](int k) { last = Progress(k, 0, last, frames); });
   }
   writer.Finish();
@@ -577,8 +590,18 @@ void TPdfGraphic::SaveFramesToPdfFile(const std::string& fileName) {
 
 void TPdfGraphic::SavePagesToPdfFile(TDibGraphic& workImage, const std::string& fileName, int pageCount,
                                      const TGetPageEvent& getPage) {
-  if (pageCount < 1) throw EImagingError("A PDF file needs at least one page");
   if (!getPage) throw EImagingError("No page source for the PDF file");
+  SavePagesToPdfFile(fileName, pageCount, [&](int i) {
+    TDibGraphic* page = getPage(i);
+    if (!page) return TPageInput{};
+    workImage.Assign(*page);
+    return TPageInput{&workImage, nullptr};
+  });
+}
+
+void TPdfGraphic::SavePagesToPdfFile(const std::string& fileName, int pageCount,
+                                     const std::function<TPageInput(int)>& getPage) {
+  if (pageCount < 1) throw EImagingError("A PDF file needs at least one page");
   TFileStream file(fileName, TFileMode::fmCreate);
   TPdfDocumentWriter writer(file, pageCount, false);
   writer.Begin();
@@ -586,17 +609,61 @@ void TPdfGraphic::SavePagesToPdfFile(TDibGraphic& workImage, const std::string& 
   WritePages(
       writer, pageCount,
       [&](int i) {
-        TDibGraphic* page = getPage(i);
-        if (!page) throw EImagingError(FormatMessage("Page %d of the PDF file is missing", i + 1));
-        workImage.Assign(*page);
-        // The work image is the caller's and is reused for the next page:
-        // the encoder gets a copy.
+        const TPageInput page = getPage(i);
+        if (page.Coded) return TPageWork{nullptr, CodedPageImage(*page.Coded)};
+        if (!page.Pixels) throw EImagingError(FormatMessage("Page %d of the PDF file is missing", i + 1));
+        // The caller's page may change once the next one is fetched.
         auto copy = std::make_shared<TDibGraphic>();
-        copy->Assign(workImage);
-        return std::shared_ptr<const TDibGraphic>(std::move(copy));
+        copy->Assign(*page.Pixels);
+        return TPageWork{std::move(copy), {}};
       },
       [&](int k) { last = Progress(k, 0, last, pageCount); });
   writer.Finish();
+}
+
+bool TPdfGraphic::CodedPageFitsPdf(const TCodedPage& page) {
+  return page.Width > 0 && page.Height > 0 && page.Strips.size() == 1 &&
+         (page.Kind == TCodedPage::Jpeg || page.StripRows >= page.Height);
+}
+
+TPdfPageImage TPdfGraphic::CodedPageImage(const TCodedPage& page) {
+  if (!CodedPageFitsPdf(page)) throw EImagingError("The coded page cannot be written as one PDF image");
+  TPdfPageImage out;
+  out.Width = page.Width;
+  out.Height = page.Height;
+  out.PageWidth = PagePoints(page.Width, page.XPelsPerMeter);
+  out.PageHeight = PagePoints(page.Height, page.YPelsPerMeter);
+  out.Ccitt = page.Kind == TCodedPage::Group4;
+  out.BlackIs1 = out.Ccitt && page.BlackIs1;
+  out.Gray = page.Gray;
+  out.Data = page.Strips.front();
+  return out;
+}
+
+bool TPdfGraphic::ReadCodedPage(TStream& stream, int imageNumber, TCodedPage& page) {
+  try {
+    if (!parser_.Parse(stream) || imageNumber < 1 || imageNumber > parser_.PageCount()) return false;
+  } catch (...) {
+    parser_.Reset();
+    return false;
+  }
+  const TPDFParser::TPageRecord* record = parser_.Page(imageNumber - 1);
+  if (!record || record->Compression != TPDFParser::pcGroup4 || record->BitsPerPixel != 1 || record->Rotate != 0 ||
+      record->Adorned)
+    return false;
+  std::vector<std::uint8_t> data;
+  int compression = 0;
+  if (!parser_.PageImageData(*record, data, compression) || data.empty()) return false;
+  page.Kind = TCodedPage::Group4;
+  page.Width = record->Width;
+  page.Height = record->Height;
+  page.StripRows = record->Height;
+  page.BlackIs1 = record->BlackIs1;
+  page.Gray = false;
+  page.XPelsPerMeter = PelsPerMeterOfPoints(record->Width, record->MediaBox[2] - record->MediaBox[0]);
+  page.YPelsPerMeter = PelsPerMeterOfPoints(record->Height, record->MediaBox[3] - record->MediaBox[1]);
+  page.Strips.assign(1, std::move(data));
+  return true;
 }
 
 void RegisterPdfFormat() { RegisterFileFormat("PDF", "PDF file", &kPdfClass); }

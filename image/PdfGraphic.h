@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "image/CodedPage.h"
 #include "image/DibGraphic.h"
 #include "image/PdfParser.h"
 
@@ -33,8 +34,9 @@ struct TPdfPageImage {
   int Height = 0;
   double PageWidth = 0;  // points (MediaBox and image scale)
   double PageHeight = 0;
-  bool Ccitt = false;  // CCITT Group 4 1-bit data; otherwise JPEG
-  bool Gray = false;   // JPEG with one component
+  bool Ccitt = false;     // CCITT Group 4 1-bit data; otherwise JPEG
+  bool BlackIs1 = false;  // CCITT: coded white runs are black
+  bool Gray = false;      // JPEG with one component
   std::vector<std::uint8_t> Data;
 };
 
@@ -115,6 +117,25 @@ class TPdfGraphic : public TDibGraphic {
   // getPage, assigned into workImage and written.
   void SavePagesToPdfFile(TDibGraphic& workImage, const std::string& fileName, int pageCount,
                           const TGetPageEvent& getPage);
+
+  // A page for SavePagesToPdfFile: pixels to encode (copied first), or a
+  // page coded already that fits a PDF image (CodedPageFitsPdf).
+  struct TPageInput {
+    const TDibGraphic* Pixels = nullptr;
+    const TCodedPage* Coded = nullptr;
+  };
+  void SavePagesToPdfFile(const std::string& fileName, int pageCount, const std::function<TPageInput(int)>& getPage);
+
+  // Page imageNumber (1-based) of the document as coded data, without
+  // decoding it: only a Group 4 image that the decoding reader takes as it
+  // is (no /Decode array, mask, byte-aligned rows or page rotation). False
+  // otherwise, and for a page that cannot be located.
+  bool ReadCodedPage(TStream& stream, int imageNumber, TCodedPage& page);
+  // Whether a coded page goes into a PDF image unchanged: one Group 4
+  // strip, or a JPEG stream.
+  static bool CodedPageFitsPdf(const TCodedPage& page);
+  // The image of such a page as the writer takes it.
+  static TPdfPageImage CodedPageImage(const TCodedPage& page);
 
   TPDFParser& Parser() { return parser_; }
 

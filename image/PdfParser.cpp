@@ -1202,6 +1202,8 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   }
   if (filters.size() > 1) return false;
 
+  record.Adorned = FindKey(imageText, "/Decode") != npos || BoolValue(imageText, "/ImageMask") ||
+                   FindKey(imageText, "/Mask") != npos || FindKey(imageText, "/SMask") != npos;
   const int components = ColourComponents(imageText);
   const std::string parms = DictValue(imageText, "/DecodeParms");
   const sv filter = filters.empty() ? sv{} : filters.front();
@@ -1235,6 +1237,7 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
     std::int64_t k = 0;
     SignedValue(parms, "/K", k);
     record.BlackIs1 = BoolValue(parms, "/BlackIs1");
+    record.Adorned = record.Adorned || BoolValue(parms, "/EncodedByteAlign");
     if (record.BitsPerComponent != 1) return false;
     if (k >= 0) {
       const bool byteAlign = BoolValue(parms, "/EncodedByteAlign");

@@ -9,11 +9,13 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "image/GraphicRegistry.h"
 #include "image/Group4Decoder.h"
 #include "image/Group4Encoder.h"
+#include "image/ImagingHooks.h"
 #include "image/transforms/NegativeTransform.h"
 #include "image/transforms/RotateTransform.h"
 
@@ -196,6 +198,17 @@ int ResolutionToDpi(float value, bool centimetres) {
   if (!std::isfinite(v) || v <= 0) return 0;
   v = std::nearbyint(v);
   return v > 65535 ? 65535 : static_cast<int>(v);
+}
+
+// The whole dpi of the current directory's resolution (0 when unknown).
+std::pair<int, int> DirectoryDpi(TIFF* tif) {
+  std::uint16_t resolutionUnit = RESUNIT_INCH;
+  if (!TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &resolutionUnit)) resolutionUnit = RESUNIT_INCH;
+  float xResolution = 0, yResolution = 0;
+  if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xResolution)) xResolution = 0;
+  if (!TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yResolution)) yResolution = 0;
+  const bool centimetres = resolutionUnit == RESUNIT_CENTIMETER;
+  return {ResolutionToDpi(xResolution, centimetres), ResolutionToDpi(yResolution, centimetres)};
 }
 
 // Palette from a ColorMap of `entries` 16-bit values per channel. Maps whose
@@ -501,14 +514,7 @@ void TTiffGraphic::ReadPage(TStream& stream, int pageNumber, int& last) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
   std::uint16_t orientation = ORIENTATION_TOPLEFT;
   if (!TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation)) orientation = ORIENTATION_TOPLEFT;
-  std::uint16_t resolutionUnit = RESUNIT_INCH;
-  if (!TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &resolutionUnit)) resolutionUnit = RESUNIT_INCH;
-  float xResolution = 0, yResolution = 0;
-  if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xResolution)) xResolution = 0;
-  if (!TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yResolution)) yResolution = 0;
-  const bool centimetres = resolutionUnit == RESUNIT_CENTIMETER;
-  const int xDpi = ResolutionToDpi(xResolution, centimetres);
-  const int yDpi = ResolutionToDpi(yResolution, centimetres);
+  const auto [xDpi, yDpi] = DirectoryDpi(tif);
   if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) throw ETiffError("TIFFReadDirectory");
 
   const std::uint64_t scanlineSize = TIFFScanlineSize64(tif);
@@ -808,11 +814,44 @@ void TTiffGraphic::AppendToStream(TStream& stream) {
   WritePage(stream, "a");
 }
 
-void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
-  if (Empty()) throw EImagingError("Graphic is empty");
-  const TImageFormat format = ImageFormat();
-  if (!TiffCompressionAllowed(compression_, format))
-    throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(compression_),
+void TTiffGraphic::SaveCodedPage(TStream& stream, const TCodedPage& page) {
+  if (stream.Position() != 0) {
+    TMemoryStream memory;
+    WritePage(memory, "w", &page);
+    stream.Write(memory.Memory(), memory.Size());
+    return;
+  }
+  WritePage(stream, "w", &page);
+}
+
+void TTiffGraphic::AppendCodedPage(TStream& stream, const TCodedPage& page) {
+  if (stream.Size() == 0) {
+    SaveCodedPage(stream, page);
+    return;
+  }
+  stream.SetPosition(0);
+  WritePage(stream, "a", &page);
+}
+
+void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage* coded) {
+  if (coded) {
+    if (coded->Kind != TCodedPage::Group4 || coded->BlackIs1 || coded->Width < 1 || coded->Height < 1 ||
+        coded->StripRows < 1 ||
+        coded->Strips.size() != static_cast<std::size_t>((coded->Height - 1) / coded->StripRows + 1))
+      throw EImagingError("The coded page cannot be written into a TIFF file");
+  } else if (Empty()) {
+    throw EImagingError("Graphic is empty");
+  }
+  // A coded page is written as this object would write its own Group 4
+  // page of that size, resolution and strip layout.
+  const TImageFormat format = coded ? ifBlackWhite : ImageFormat();
+  const TTiffCompression compression = coded ? tcCCITT4 : compression_;
+  const int w = coded ? coded->Width : Width();
+  const int h = coded ? coded->Height : Height();
+  const std::uint32_t rowsPerStrip = coded ? static_cast<std::uint32_t>(coded->StripRows) : RowsPerStrip;
+  const bool lsbFirst = coded ? false : FillOrderLsbFirst;
+  if (!TiffCompressionAllowed(compression, format))
+    throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(compression),
                                       ImageFormatText(format)));
   lastError_.clear();
   lastWarning_.clear();
@@ -829,18 +868,18 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
     if (!TIFFSetField(tif, tag, value.c_str())) throw ETiffError("TIFFSetField: Tag = " + std::to_string(tag));
   };
 
-  const bool ccitt = compression_ == tcCCITT3_1D || compression_ == tcCCITT3_2D || compression_ == tcCCITT4;
-  if (compression_ == tcCCITT3_1D || compression_ == tcCCITT3_2D) {
+  const bool ccitt = compression == tcCCITT3_1D || compression == tcCCITT3_2D || compression == tcCCITT4;
+  if (compression == tcCCITT3_1D || compression == tcCCITT3_2D) {
     setInt(TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-    setInt(TIFFTAG_GROUP3OPTIONS, compression_ == tcCCITT3_2D ? 5 : 4);
+    setInt(TIFFTAG_GROUP3OPTIONS, compression == tcCCITT3_2D ? 5 : 4);
   } else {
-    setInt(TIFFTAG_COMPRESSION, static_cast<std::uint32_t>(TiffCompressionTag(compression_)));
+    setInt(TIFFTAG_COMPRESSION, static_cast<std::uint32_t>(TiffCompressionTag(compression)));
   }
-  if (compression_ == tcJPEG)
+  if (compression == tcJPEG)
     setInt(TIFFTAG_ROWSPERSTRIP, 8);
-  else if (RowsPerStrip > 0)
-    setInt(TIFFTAG_ROWSPERSTRIP, RowsPerStrip);
-  if (compression_ == tcJPEG) setInt(TIFFTAG_JPEGQUALITY, JpegQuality);
+  else if (rowsPerStrip > 0)
+    setInt(TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+  if (compression == tcJPEG) setInt(TIFFTAG_JPEGQUALITY, JpegQuality);
 
   setInt(TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
 
@@ -851,11 +890,11 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
   if (DateTime.empty()) setText(TIFFTAG_DATETIME, CurrentDateTimeText());
 
   setInt(TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-  setFloat(TIFFTAG_XRESOLUTION, XDotsPerInch());
-  setFloat(TIFFTAG_YRESOLUTION, YDotsPerInch());
+  setFloat(TIFFTAG_XRESOLUTION, coded ? PelsPerMeterToDpi(coded->XPelsPerMeter) : XDotsPerInch());
+  setFloat(TIFFTAG_YRESOLUTION, coded ? PelsPerMeterToDpi(coded->YPelsPerMeter) : YDotsPerInch());
 
-  setInt(TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(Width()));
-  setInt(TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(Height()));
+  setInt(TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(w));
+  setInt(TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(h));
 
   switch (format) {
     case ifBlackWhite:
@@ -894,23 +933,25 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
 
   setInt(TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
   setInt(TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  setInt(TIFFTAG_FILLORDER, FillOrderLsbFirst ? FILLORDER_LSB2MSB : FILLORDER_MSB2LSB);
+  setInt(TIFFTAG_FILLORDER, lsbFirst ? FILLORDER_LSB2MSB : FILLORDER_MSB2LSB);
 
-  const int h = Height();
-  const int w = Width();
   int last = Progress(0, 0, -1, 100);
-  if (format == ifBlackWhite && compression_ == tcCCITT4) {
-    // Group 4 strips are coded here (or were coded ahead) and handed to
-    // libtiff as they are.
-    const int stripRows = Group4StripRows();
+  if (format == ifBlackWhite && compression == tcCCITT4) {
+    // Group 4 strips are coded here (or were coded ahead, or came coded)
+    // and handed to libtiff as they are.
+    const int stripRows = coded ? coded->StripRows : Group4StripRows();
     if (stripRows == h) setInt(TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(h));
     const TCodedLayout layout{w, h, stripRows, FillOrderLsbFirst};
-    std::vector<std::vector<std::uint8_t>> strips =
-        !codedStrips_.empty() && codedLayout_ == layout ? std::move(codedStrips_) : CodeGroup4Strips();
-    codedStrips_.clear();
+    std::vector<std::vector<std::uint8_t>> ownStrips;
+    if (!coded) {
+      ownStrips = !codedStrips_.empty() && codedLayout_ == layout ? std::move(codedStrips_) : CodeGroup4Strips();
+      codedStrips_.clear();
+    }
+    const std::vector<std::vector<std::uint8_t>>& strips = coded ? coded->Strips : ownStrips;
     for (std::size_t strip = 0; strip < strips.size(); ++strip) {
-      std::vector<std::uint8_t>& code = strips[strip];
-      if (TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), code.data(), static_cast<tmsize_t>(code.size())) <
+      // libtiff only copies the data of a raw strip.
+      auto* code = const_cast<std::uint8_t*>(strips[strip].data());
+      if (TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), code, static_cast<tmsize_t>(strips[strip].size())) <
           0)
         throw ETiffError("TIFFWriteRawStrip");
       last = Progress(static_cast<int>(std::min<std::size_t>(h, (strip + 1) * stripRows)), 0, last, h);
@@ -968,6 +1009,75 @@ void TTiffGraphic::CodeStripsAhead() {
   if (Empty() || ImageFormat() != ifBlackWhite || compression_ != tcCCITT4) return;
   codedStrips_ = CodeGroup4Strips();
   codedLayout_ = TCodedLayout{Width(), Height(), Group4StripRows(), FillOrderLsbFirst};
+}
+
+// ---------------------------------------------------------------------------
+
+struct TTiffCodedReader::TState {
+  TiffHandle Handle;
+  int Current = 0;  // directory the handle is on
+};
+
+TTiffCodedReader::TTiffCodedReader(TStream& stream) : state_(std::make_unique<TState>()) {
+  stream.SetPosition(0);
+  state_->Handle = OpenTiff(stream, "rc", nullptr);
+}
+
+TTiffCodedReader::~TTiffCodedReader() = default;
+
+bool TTiffCodedReader::Read(int index, TCodedPage& page) {
+  TIFF* tif = state_->Handle.get();
+  if (index < 0) return false;
+  if (index != state_->Current) {
+    const bool next = index == state_->Current + 1;
+    state_->Current = -1;  // unknown until a directory is read
+    if (!(next ? TIFFReadDirectory(tif) : TIFFSetDirectory(tif, static_cast<tdir_t>(index)))) return false;
+    state_->Current = index;
+  }
+  // The cases the decoding reader reads as they are coded.
+  std::uint16_t compression = 0, bits = 1, samples = 1, planar = PLANARCONFIG_CONTIG;
+  std::uint16_t photometric = PHOTOMETRIC_MINISWHITE, orientation = ORIENTATION_TOPLEFT, fillOrder = FILLORDER_MSB2LSB;
+  std::uint32_t width = 0, height = 0, options = 0, stripRows = 0;
+  if (!TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression) || compression != COMPRESSION_CCITTFAX4) return false;
+  TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+  TIFFGetField(tif, TIFFTAG_ORIENTATION, &orientation);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
+  TIFFGetField(tif, TIFFTAG_GROUP4OPTIONS, &options);
+  if (bits != 1 || samples != 1 || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tif) ||
+      (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK) ||
+      orientation == ORIENTATION_BOTRIGHT || (options & GROUP4OPT_UNCOMPRESSED) != 0)
+    return false;
+  if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) ||
+      width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+    return false;
+  if (!TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &stripRows) || stripRows == 0 || stripRows > height) stripRows = height;
+  const std::uint32_t strips = (height - 1) / stripRows + 1;
+  if (TIFFNumberOfStrips(tif) < strips) return false;
+  const std::uint64_t fileSize = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
+
+  page.Kind = TCodedPage::Group4;
+  page.Width = static_cast<int>(width);
+  page.Height = static_cast<int>(height);
+  page.StripRows = static_cast<int>(stripRows);
+  page.BlackIs1 = false;  // fax data is white-is-zero whatever the page says
+  page.Gray = false;
+  const auto [xDpi, yDpi] = DirectoryDpi(tif);
+  page.XPelsPerMeter = DpiToPelsPerMeter(std::clamp(xDpi != 0 ? xDpi : ImagingHooks().ScreenDpiX, 0, 65535));
+  page.YPelsPerMeter = DpiToPelsPerMeter(std::clamp(yDpi != 0 ? yDpi : ImagingHooks().ScreenDpiY, 0, 65535));
+  page.Strips.resize(strips);
+  for (std::uint32_t strip = 0; strip < strips; ++strip) {
+    const std::uint64_t size = TIFFRawStripSize64(tif, strip);
+    if (size == 0 || size == static_cast<std::uint64_t>(-1) || size > fileSize) return false;
+    std::vector<std::uint8_t>& code = page.Strips[strip];
+    code.resize(static_cast<std::size_t>(size));
+    if (TIFFReadRawStrip(tif, strip, code.data(), static_cast<tmsize_t>(size)) != static_cast<tmsize_t>(size))
+      return false;
+    if (fillOrder == FILLORDER_LSB2MSB) TIFFReverseBits(code.data(), static_cast<tmsize_t>(size));
+  }
+  return true;
 }
 
 void RegisterTiffFormat() {

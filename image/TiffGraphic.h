@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "image/CodedPage.h"
 #include "image/DibGraphic.h"
 
 class ETiffError : public std::runtime_error {
@@ -76,6 +77,10 @@ class TTiffGraphic : public TDibGraphic {
   int GetImageCount(TStream& stream) override;
   void LoadImageFromStream(TStream& stream, int imageNumber) override;
   void AppendToStream(TStream& stream) override;
+  // A Group 4 page coded already (see TTiffCodedReader), written with the
+  // tags SaveToStream / AppendToStream give a page of this object.
+  void SaveCodedPage(TStream& stream, const TCodedPage& page);
+  void AppendCodedPage(TStream& stream, const TCodedPage& page);
 
   // Throws EImagingError "%s compression not supported with %s images" for
   // a pair the writer cannot produce; the value is kept only when allowed.
@@ -121,7 +126,8 @@ class TTiffGraphic : public TDibGraphic {
  private:
   // last: the percent reported last, carried on by the page's progress.
   void ReadPage(TStream& stream, int pageNumber, int& last);
-  void WritePage(TStream& stream, const char* mode);
+  // coded: the page to write instead of self's pixels.
+  void WritePage(TStream& stream, const char* mode, const TCodedPage* coded = nullptr);
   // Rows per Group 4 strip as the page will be written.
   int Group4StripRows() const;
   std::vector<std::vector<std::uint8_t>> CodeGroup4Strips() const;
@@ -136,6 +142,30 @@ class TTiffGraphic : public TDibGraphic {
   } codedLayout_;
   std::string lastError_;
   std::string lastWarning_;
+};
+
+// Reads the pages of a TIFF file as coded data, without decoding them, best
+// in order (each page then costs one directory read). A page is handed out
+// only when it is one Group 4 bilevel image in strips that the reader takes
+// as it is: not turned, without uncompressed-mode extensions, every strip
+// present. Fill order 2 data comes out in the usual bit order. Nothing in
+// the data is checked: damaged coding goes out as it came in.
+class TTiffCodedReader {
+ public:
+  // The stream (at position 0) must outlive the reader. Throws ETiffError
+  // when the stream is not a TIFF file.
+  explicit TTiffCodedReader(TStream& stream);
+  ~TTiffCodedReader();
+  TTiffCodedReader(const TTiffCodedReader&) = delete;
+  TTiffCodedReader& operator=(const TTiffCodedReader&) = delete;
+
+  // Page index (0-based); false when the page cannot be copied that way
+  // (or cannot be read: the decoding reader then tells why).
+  bool Read(int index, TCodedPage& page);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
 };
 
 // Registers "TIF" and "TIFF".

@@ -98,6 +98,16 @@ TOutputPage LoadPage(const std::string& fileName, int index) {
   return result;
 }
 
+bool CodedPageFits(const TOutputPage& page, const std::string& typeName, const TSaveOptions& options) {
+  if (!page.Coded) return false;
+  const TCodedPage& coded = *page.Coded;
+  if (IsPdfFile(typeName)) return TPdfGraphic::CodedPageFitsPdf(coded);
+  if (!IsTiffFile(typeName) || coded.Kind != TCodedPage::Group4 || coded.BlackIs1) return false;
+  const TTiffCompression source =
+      page.SourceCompression >= 0 ? static_cast<TTiffCompression>(page.SourceCompression) : tcCCITT4;
+  return CompressionForChoice(options.Compression, ifBlackWhite, tcCCITT4, source) == tcCCITT4;
+}
+
 bool CanWriteFileType(const std::string& fileName, std::string* reason) {
   if (IsImageFile(fileName)) return true;
   if (reason) *reason = "not a TIFF, PDF or JPEG file";
@@ -118,15 +128,16 @@ void WritePagesTo(const std::string& path, const std::string& typeName, int page
   if (pageCount < 1) throw std::runtime_error("the file has no pages");
   if (IsPdfFile(typeName)) {
     TPdfGraphic writer;
-    TDibGraphic work;
     TDibGraphic copy;
-    writer.SavePagesToPdfFile(work, path, pageCount, [&](int i) -> TDibGraphic* {
+    writer.SavePagesToPdfFile(path, pageCount, [&](int i) {
       TOutputPage& page = getPage(i);
+      if (!beforeWrite && CodedPageFits(page, typeName, options)) return TPdfGraphic::TPageInput{nullptr, page.Coded};
+      if (!page.Page()) throw std::runtime_error("internal error: no page to write");
       // The writer only reads the page it is handed.
-      if (!beforeWrite) return const_cast<TDibGraphic*>(page.Page());
+      if (!beforeWrite) return TPdfGraphic::TPageInput{page.Page(), nullptr};
       TDibGraphic& out = page.Owned ? *page.Owned : (copy.Assign(*page.Page()), copy);
       beforeWrite(out, i);
-      return &out;
+      return TPdfGraphic::TPageInput{&out, nullptr};
     });
     return;
   }
@@ -135,6 +146,15 @@ void WritePagesTo(const std::string& path, const std::string& typeName, int page
   std::unique_ptr<TDibGraphic> instance = CreateGraphicForFile(typeName);
   for (int i = 0; i < pageCount; ++i) {
     TOutputPage& page = getPage(i);
+    if (!beforeWrite && CodedPageFits(page, typeName, options)) {
+      auto* tiff = static_cast<TTiffGraphic*>(instance.get());  // only TIFF files take coded pages
+      TFileStream stream(path, i == 0 ? TFileMode::fmCreate : TFileMode::fmOpenReadWrite);
+      if (i == 0)
+        tiff->SaveCodedPage(stream, *page.Coded);
+      else
+        tiff->AppendCodedPage(stream, *page.Coded);
+      continue;
+    }
     TDibGraphic& out = Writable(page, *instance);
     if (auto* tiff = dynamic_cast<TTiffGraphic*>(&out))
       ApplyCompression(*tiff, *page.Page(), page.SourceCompression, options.Compression, pageCount > 1);

@@ -35,6 +35,9 @@ struct TOutputPage {
   // The compression the page's source was read with, -1 when unknown (then
   // the page's own, when it is a TIFF page).
   int SourceCompression = -1;
+  // The page's data as its file codes it; written as it is where
+  // CodedPageFits, else the pixels are written.
+  const TCodedPage* Coded = nullptr;
 
   const TDibGraphic* Page() const { return Owned ? Owned.get() : Borrowed; }
 };
@@ -44,6 +47,12 @@ struct TOutputPage {
 int CountPages(const std::string& fileName);
 // Reads page index (0-based) of a file into a new graphic of the file's type.
 TOutputPage LoadPage(const std::string& fileName, int index);
+
+// Whether the page's coded data goes into a file of typeName's type with
+// these options as it is, giving the pixels it would give decoded and
+// written: Group 4 data where the page would be written as Group 4 TIFF or
+// as a PDF image, JPEG data into a PDF image.
+bool CodedPageFits(const TOutputPage& page, const std::string& typeName, const TSaveOptions& options);
 
 // Whether files of this name can be written (TIFF, PDF or JPEG).
 bool CanWriteFileType(const std::string& fileName, std::string* reason);
@@ -57,7 +66,8 @@ void PreparePageForWriting(TOutputPage& page, const std::string& typeName, const
 // save options were applied to it.
 using TBeforeWritePage = std::function<void(TDibGraphic& page, int index)>;
 // Called once per page, in order; the page returned stays alive until the
-// next call or the end.
+// next call or the end. A page whose coded data fits is written from it
+// (not when beforeWrite is given: that works on pixels).
 using TGetOutputPage = std::function<TOutputPage&(int index)>;
 
 // Writes pageCount pages into the file `path` (created anew) in the format

@@ -153,7 +153,8 @@ TEST(PdfWriter, FinishRefusesMissingPages) {
 }
 
 // A real Group 4 page through the writer: qpdf accepts the file, poppler
-// lists the image as written and renders exactly our pixels.
+// lists the image as written and renders exactly our pixels, also from data
+// that codes black as 1 and says so.
 TEST(PdfWriter, OtherProgramsReadOurGroup4Page) {
   TDibGraphic page;
   MakeWhitePage(page, 203, 97, 72);
@@ -161,36 +162,43 @@ TEST(PdfWriter, OtherProgramsReadOurGroup4Page) {
     for (int x = 0; x < 203; ++x)
       if ((x / 9 + y / 5) % 3 == 0 || x == y) page.SetPixelIndex(x, y, 0);
   const std::string dir = TestTempDir();
-  const std::vector<std::uint8_t> tiff = pdftest::Group4Tiff(page, dir + "/p.tif");
-  TTiffDecoder d(tiff.data(), tiff.size());
-  d.ReadDirectory(0);
-  TPdfPageImage image;
-  image.Width = 203;
-  image.Height = 97;
-  image.PageWidth = PdfPoints(203, 72);
-  image.PageHeight = PdfPoints(97, 72);
-  image.Ccitt = true;
-  image.Data.assign(tiff.begin() + d.TagValue(273), tiff.begin() + d.TagValue(273) + d.TagValue(279));
-  for (bool onePage : {true, false}) {
-    TMemoryStream s;
-    TPdfDocumentWriter w(s, onePage ? 1 : 2, onePage);
-    w.Begin();
-    w.AddPage(image);
-    if (!onePage) w.AddPage(image);
-    w.Finish();
-    const std::string pdf = dir + (onePage ? "/one.pdf" : "/two.pdf");
-    s.SaveToFile(pdf);
-    EXPECT_EQ(pdftest::Run("qpdf --check '" + pdf + "' > '" + dir + "/qpdf.txt' 2>&1"), 0)
-        << pdftest::ReadText(dir + "/qpdf.txt");
-    ASSERT_EQ(pdftest::Run("pdfimages -list '" + pdf + "' > '" + dir + "/list.txt' 2>&1"), 0);
-    const std::string list = pdftest::ReadText(dir + "/list.txt");
-    EXPECT_TRUE(std::regex_search(list, std::regex("image +203 +97 +gray +1 +1 +ccitt"))) << list;
-    // Four device pixels per image pixel; the grey output is thresholded
-    // (the mono output dithers anti-aliased edges).
-    ASSERT_EQ(pdftest::Run("pdftoppm -gray -r 288 -f 1 -l 1 '" + pdf + "' '" + dir + "/render'"), 0);
-    const std::string rendered = dir + "/render-1.pgm";
-    EXPECT_EQ(pdftest::PgmDifferences(pdftest::ReadNetpbm(rendered), page), 0);
-    std::remove(rendered.c_str());
+  TDibGraphic negative;
+  negative.Assign(page);
+  for (int y = 0; y < 97; ++y)
+    for (int x = 0; x < 203; ++x) negative.SetPixelIndex(x, y, 1 - negative.GetPixelIndex(x, y));
+  for (bool blackIs1 : {false, true}) {
+    const std::vector<std::uint8_t> tiff = pdftest::Group4Tiff(blackIs1 ? negative : page, dir + "/p.tif");
+    TTiffDecoder d(tiff.data(), tiff.size());
+    d.ReadDirectory(0);
+    TPdfPageImage image;
+    image.Width = 203;
+    image.Height = 97;
+    image.PageWidth = PdfPoints(203, 72);
+    image.PageHeight = PdfPoints(97, 72);
+    image.Ccitt = true;
+    image.BlackIs1 = blackIs1;
+    image.Data.assign(tiff.begin() + d.TagValue(273), tiff.begin() + d.TagValue(273) + d.TagValue(279));
+    for (bool onePage : {true, false}) {
+      TMemoryStream s;
+      TPdfDocumentWriter w(s, onePage ? 1 : 2, onePage);
+      w.Begin();
+      w.AddPage(image);
+      if (!onePage) w.AddPage(image);
+      w.Finish();
+      const std::string pdf = dir + (onePage ? "/one.pdf" : "/two.pdf");
+      s.SaveToFile(pdf);
+      EXPECT_EQ(pdftest::Run("qpdf --check '" + pdf + "' > '" + dir + "/qpdf.txt' 2>&1"), 0)
+          << pdftest::ReadText(dir + "/qpdf.txt");
+      ASSERT_EQ(pdftest::Run("pdfimages -list '" + pdf + "' > '" + dir + "/list.txt' 2>&1"), 0);
+      const std::string list = pdftest::ReadText(dir + "/list.txt");
+      EXPECT_TRUE(std::regex_search(list, std::regex("image +203 +97 +gray +1 +1 +ccitt"))) << list;
+      // Four device pixels per image pixel; the grey output is thresholded
+      // (the mono output dithers anti-aliased edges).
+      ASSERT_EQ(pdftest::Run("pdftoppm -gray -r 288 -f 1 -l 1 '" + pdf + "' '" + dir + "/render'"), 0);
+      const std::string rendered = dir + "/render-1.pgm";
+      EXPECT_EQ(pdftest::PgmDifferences(pdftest::ReadNetpbm(rendered), page), 0) << blackIs1;
+      std::remove(rendered.c_str());
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
@@ -95,11 +96,17 @@ bool SamePixels(const TDibGraphic& a, const TDibGraphic& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height() || a.ImageFormat() != b.ImageFormat() ||
       a.Palette() != b.Palette())
     return false;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (a.ImageFormat() == ifTrueColor ? a.GetPixel(x, y) != b.GetPixel(x, y)
-                                         : a.GetPixelIndex(x, y) != b.GetPixelIndex(x, y))
-        return false;
+  // Rows are packed from the high bit of their first byte on: the bytes the
+  // pixels fill, then the used bits of the last one.
+  const std::size_t bits = static_cast<std::size_t>(a.Width()) * static_cast<std::size_t>(a.BitCount());
+  const std::size_t whole = bits / 8;
+  const auto lastMask = static_cast<std::uint8_t>(0xFF00u >> (bits % 8));
+  for (int y = 0; y < a.Height(); ++y) {
+    const std::uint8_t* ra = a.ScanLine(y);
+    const std::uint8_t* rb = b.ScanLine(y);
+    if (std::memcmp(ra, rb, whole) != 0) return false;
+    if (lastMask != 0 && ((ra[whole] ^ rb[whole]) & lastMask) != 0) return false;
+  }
   return true;
 }
 

@@ -133,7 +133,7 @@ void MergeFiles(const std::vector<TToolEntry>& entries, bool toPdf, const std::s
           source.reset();
           source = std::make_unique<TPageSource>(files[file]);
         }
-        TOutputPage& page = source->Load(index - first);
+        TOutputPage& page = source->LoadFor(index - first, target, OwnCompression);
         // A page of a multi-page file or of another type takes the default
         // compression of its format; a single-page TIFF keeps its own.
         if (counts[file] > 1 || !IsTiffFile(files[file])) page.SourceCompression = -1;
@@ -172,7 +172,7 @@ void SplitFiles(const std::vector<TToolEntry>& entries, TToolRun& run) {
         const std::string target = PageName(base, k + 1, tiff ? ".tif" : ".pdf");
         bool failed = false;
         OneOutput(run, target, [&] {
-          TOutputPage& page = source->Load(k);
+          TOutputPage& page = source->LoadFor(k, target, OwnCompression);
           WritePages(target, 1, OwnCompression, [&](int) -> TOutputPage& { return page; });
         });
         if (run.Written.empty() || run.Written.back() != target) failed = true;
@@ -196,7 +196,7 @@ void ConvertFiles(const std::vector<TToolEntry>& entries, TToolRun& run) {
         progress.Maximum += source.Count() - 1;
         const auto getPage = [&](int index) -> TOutputPage& {
           if (index > 0) progress.Step();
-          TOutputPage& page = source.Load(index);
+          TOutputPage& page = source.LoadFor(index, target, OwnCompression);
           if (pdf) page.SourceCompression = -1;
           return page;
         };

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "image/GraphicRegistry.h"
+#include "image/PdfGraphic.h"
 #include "image/TiffGraphic.h"
 #include "pagework/SafeWrite.h"
 #include "tools/work/DocumentFiles.h"
@@ -44,10 +45,37 @@ TOutputPage& TPageSource::Load(int index) {
     throw EToolFileError(
         fileName_, WithLibraryReason(*graphic_, "page " + std::to_string(index + 1) + " of the file cannot be read"));
   page_.Owned.reset();
+  page_.Coded = nullptr;
   page_.Borrowed = graphic_.get();
   const auto* tiff = dynamic_cast<const TTiffGraphic*>(graphic_.get());
   page_.SourceCompression = tiff ? static_cast<int>(tiff->Compression()) : -1;
   return page_;
+}
+
+TOutputPage& TPageSource::LoadFor(int index, const std::string& typeName, const TSaveOptions& options) {
+  bool read = false;
+  try {
+    if (auto* pdf = dynamic_cast<TPdfGraphic*>(graphic_.get())) {
+      stream_->SetPosition(0);
+      read = pdf->ReadCodedPage(*stream_, index + 1, coded_);
+    } else if (dynamic_cast<TTiffGraphic*>(graphic_.get())) {
+      if (!codedReader_) {
+        codedStream_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmOpenRead);
+        codedReader_ = std::make_unique<TTiffCodedReader>(*codedStream_);
+      }
+      read = codedReader_->Read(index, coded_);
+    }
+  } catch (const std::exception&) {
+    read = false;  // the decoding reader tells what is wrong
+  }
+  if (read) {
+    page_.Owned.reset();
+    page_.Borrowed = nullptr;
+    page_.Coded = &coded_;
+    page_.SourceCompression = dynamic_cast<TTiffGraphic*>(graphic_.get()) ? tcCCITT4 : -1;
+    if (CodedPageFits(page_, typeName, options)) return page_;
+  }
+  return Load(index);
 }
 
 int DefaultTiffCompression(const TDibGraphic& page) {
@@ -66,6 +94,19 @@ void WriteTiffPages(const std::string& target, int count, bool append,
   TTiffGraphic work;
   for (int i = 0; i < count; ++i) {
     TOutputPage& page = getPage(i);
+    if (CodedPageFits(page, target, TSaveOptions{10, 0})) {
+      try {
+        TFileStream stream(safe.TempPath(), exists ? TFileMode::fmOpenReadWrite : TFileMode::fmCreate);
+        if (exists)
+          work.AppendCodedPage(stream, *page.Coded);
+        else
+          work.SaveCodedPage(stream, *page.Coded);
+        exists = true;
+      } catch (const std::exception& e) {
+        throw EToolFileError(target, WithLibraryReason(work, e.what()));
+      }
+      continue;
+    }
     const TDibGraphic* source = page.Page();
     work.Assign(*source);
     int compression = page.SourceCompression >= 0 ? page.SourceCompression : DefaultTiffCompression(work);

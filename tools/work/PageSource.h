@@ -8,6 +8,7 @@
 
 #include "image/DibGraphic.h"
 #include "image/Stream.h"
+#include "image/TiffGraphic.h"
 #include "pagework/PageWriter.h"
 
 // One document file open for reading; Load() replaces the page held before.
@@ -18,11 +19,19 @@ class TPageSource {
   int Count() const { return count_; }
   // Page index (0-based), valid until the next Load(). Throws EToolFileError.
   TOutputPage& Load(int index);
+  // The same for writing into a file of typeName's type with options: the
+  // page's coded data where it goes out as it is (CodedPageFits), no pixels
+  // decoded; else the decoded page.
+  TOutputPage& LoadFor(int index, const std::string& typeName, const TSaveOptions& options);
 
  private:
   std::string fileName_;
   std::unique_ptr<TDibGraphic> graphic_;
   std::unique_ptr<TFileStream> stream_;
+  // Coded pages of a TIFF file, read on a stream of their own.
+  std::unique_ptr<TFileStream> codedStream_;
+  std::unique_ptr<TTiffCodedReader> codedReader_;
+  TCodedPage coded_;
   TOutputPage page_;
   int count_ = 0;
 };

@@ -1,0 +1,145 @@
+// Pages copied as their files code them. Every real bilevel TIFF and PDF of
+// the test data goes through merging into both types and splitting; every page
+// written reads back with the pixels and resolution of its source page,
+// whether its data was copied or decoded and coded again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "image/PdfGraphic.h"
+#include "image/TiffGraphic.h"
+#include "pagework/FileTypes.h"
+#include "support/TestSupport.h"
+#include "tools/work/DocumentFiles.h"
+#include "tools/work/PageSource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::unique_ptr<TDibGraphic>> ReadAll(const std::string& path) {
+  std::vector<std::unique_ptr<TDibGraphic>> pages;
+  TPageSource source(path);
+  for (int i = 0; i < source.Count(); ++i) {
+    pages.push_back(std::make_unique<TDibGraphic>());
+    pages.back()->Assign(*source.Load(i).Page());
+  }
+  return pages;
+}
+
+bool AllBilevel(const std::vector<std::unique_ptr<TDibGraphic>>& pages) {
+  for (const auto& page : pages)
+    if (page->ImageFormat() != ifBlackWhite) return false;
+  return !pages.empty();
+}
+
+// The files whose every page is Group 4 in strips, upright: their pages
+// must be copied, not decoded.
+bool CopiedWhole(const std::string& name) {
+  return (name.find("-g4") != std::string::npos || name.find("ccitt-g4") != std::string::npos ||
+          name.find("ccitt-k-1") != std::string::npos || name.find("blackis1") != std::string::npos) &&
+         name.find("tiled") == std::string::npos && name.find("orientation3") == std::string::npos &&
+         name.find("mixed") == std::string::npos;
+}
+
+void ExpectSamePages(const std::string& output, const std::vector<std::unique_ptr<TDibGraphic>>& expected,
+                     std::size_t first, const std::string& what) {
+  const auto got = ReadAll(output);
+  ASSERT_GE(got.size(), first + expected.size()) << what;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const TDibGraphic& a = *got[first + i];
+    const TDibGraphic& b = *expected[i];
+    EXPECT_TRUE(SamePixels(a, b)) << what << " page " << i + 1;
+    EXPECT_EQ(a.XDotsPerInch(), b.XDotsPerInch()) << what << " page " << i + 1;
+    EXPECT_EQ(a.YDotsPerInch(), b.YDotsPerInch()) << what << " page " << i + 1;
+  }
+  const std::string check = IsPdfFile(output) ? "qpdf --check '" + output + "' >/dev/null 2>&1"
+                                              : "tiffinfo -D '" + output + "' >/dev/null 2>&1";
+  EXPECT_EQ(std::system(check.c_str()), 0) << what;
+}
+
+}  // namespace
+
+TEST(CodedPages, EveryRealBilevelFileComesOutWithItsPixels) {
+  std::vector<std::string> files;
+  for (const char* folder : {"testdata/tiff", "testdata/pdf"})
+    for (const auto& f : fs::directory_iterator(SharedFile(folder))) files.push_back(f.path().string());
+  std::sort(files.begin(), files.end());
+  int copiedFiles = 0;
+  for (const std::string& file : files) {
+    const std::string name = fs::path(file).filename().string();
+    const bool pdf = IsPdfFile(file);
+    if (!pdf && !IsTiffFile(file)) continue;
+    std::vector<std::unique_ptr<TDibGraphic>> source;
+    try {
+      source = ReadAll(file);
+    } catch (const EToolFileError&) {
+      continue;  // files the reader refuses are the readers' tests' business
+    }
+    if (!AllBilevel(source)) continue;
+    SCOPED_TRACE(name);
+
+    // Which pages go out as they are coded.
+    TPageSource pages(file);
+    for (int i = 0; i < pages.Count(); ++i) {
+      const TOutputPage& page = pages.LoadFor(i, pdf ? "x.pdf" : "x.tif", TSaveOptions{10, 0});
+      EXPECT_TRUE(page.Coded || !CopiedWhole(name)) << "page " << i + 1;
+      EXPECT_TRUE(page.Coded || page.Page());
+    }
+    copiedFiles += CopiedWhole(name);
+
+    const std::string dir = TestTempDir();
+    const std::string copy = dir + "/in/" + name;
+    fs::create_directories(dir + "/in");
+    fs::create_directories(dir + "/out");
+    fs::copy_file(file, copy);
+    const std::vector<TToolEntry> list = {TToolEntry{copy, dir + "/in/", 2}};
+    // Merging one file is converting it, and copying it.
+    for (bool toPdf : {false, true}) {
+      TToolRun merge;
+      MergeFiles(list, toPdf, dir + "/out", merge);
+      ASSERT_EQ(merge.Written.size(), 1u);
+      ExpectSamePages(merge.Written[0], source, 0, toPdf ? "merged into a PDF" : "merged into a TIFF");
+    }
+    TToolRun split;
+    split.SaveFolder = dir + "/out";
+    SplitFiles(list, split);
+    ASSERT_EQ(split.Written.size(), source.size());
+    for (std::size_t i = 0; i < source.size(); ++i) {
+      std::vector<std::unique_ptr<TDibGraphic>> one;
+      one.push_back(std::move(source[i]));
+      ExpectSamePages(split.Written[i], one, 0, "split");
+      source[i] = std::move(one[0]);
+    }
+  }
+  // Group 4, fill order 2, several strips, black-is-zero, BigTIFF, PDF
+  // black-is-1: the test data has them all.
+  EXPECT_GE(copiedFiles, 25);
+}
+
+// Copied data is the source's own: the Group 4 strips a TIFF page is read
+// with are the strips of the page written (fill order 2 data in the usual
+// bit order), and the data of the PDF image written.
+TEST(CodedPages, TheDataWrittenIsTheDataRead) {
+  const std::string dir = TestTempDir();
+  for (const char* name : {"testdata/tiff/gen-feyn-g4-fillorder2.tif", "testdata/tiff/gen-feyn-g4-64rows-per-strip.tif",
+                           "testdata/pdf/gen-img2pdf-ccitt-blackis1-true.pdf"}) {
+    SCOPED_TRACE(name);
+    const std::string file = SharedFile(name);
+    TPageSource source(file);
+    const bool pdf = IsPdfFile(file);
+    const TOutputPage& page = source.LoadFor(0, pdf ? "x.pdf" : "x.tif", TSaveOptions{10, 0});
+    ASSERT_NE(page.Coded, nullptr);
+    const TCodedPage read = *page.Coded;
+    const std::string out = dir + "/out" + (pdf ? ".pdf" : ".tif");
+    WritePages(out, 1, TSaveOptions{10, 0}, [&](int) -> TOutputPage& { return const_cast<TOutputPage&>(page); });
+    TPageSource written(out);
+    const TOutputPage& again = written.LoadFor(0, out, TSaveOptions{10, 0});
+    ASSERT_NE(again.Coded, nullptr);
+    EXPECT_EQ(again.Coded->Strips, read.Strips);
+    EXPECT_EQ(again.Coded->StripRows, read.StripRows);
+    EXPECT_EQ(again.Coded->BlackIs1, read.BlackIs1);
+  }
+}
