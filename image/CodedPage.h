@@ -21,6 +21,9 @@ struct TCodedPage {
   int StripRows = 0;
   // Group 4: the coded "white" runs are black pixels.
   bool BlackIs1 = false;
+  // Group 4: the data is known to decode alike in every reader (it is a
+  // PDF image's); else a PDF writer checks it first.
+  bool Plain = false;
   // JPEG: one colour component.
   bool Gray = false;
 };

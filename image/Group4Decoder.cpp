@@ -161,7 +161,7 @@ struct BitReader {
 }  // namespace
 
 bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows, std::uint8_t* firstRow,
-                  std::ptrdiff_t rowStep, bool blackIsOne) {
+                  std::ptrdiff_t rowStep, bool blackIsOne, bool plainOnly) {
   // Wider rows than this are no page (and would overflow the counts below).
   constexpr int kMaxWidth = 1 << 24;
   if (width <= 0 || width > kMaxWidth || rows < 0 || (!data && size > 0) || (!firstRow && rows > 0)) return false;
@@ -245,7 +245,7 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         const int delta = kind - 3;
         const int a1 = b1 + delta;
         if (static_cast<unsigned>(a1 - a0) > static_cast<unsigned>(width - a0)) return false;
-        if (a1 == a0 && ++emptyRuns > maxEmptyRuns) return false;
+        if (a1 == a0 && (++emptyRuns > maxEmptyRuns || (plainOnly && n > 0))) return false;
         cur[n] = a1;  // a1 == width is no change; the sentinels overwrite it
         n += a1 < width;
         FlipFrom(words, a1);
@@ -282,7 +282,7 @@ bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int row
         if (!ok || a2 > width) return false;
         if (run1 == 0 || run2 == 0) {
           emptyRuns += 2;
-          if (emptyRuns > maxEmptyRuns) return false;
+          if (emptyRuns > maxEmptyRuns || (plainOnly && (run2 == 0 || n > 0))) return false;
         }
         // Empty runs are kept as pairs of equal changes: some encoders start
         // rows with two of them, and the reference line then has to keep

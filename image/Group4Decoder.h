@@ -18,5 +18,8 @@
 // end return false (rows already written may hold partial results; the
 // caller then falls back). Never reads outside [data, data + size) and never
 // writes outside the rows.
+//
+// plainOnly also refuses empty runs that do not start a row: libtiff reads
+// them, other decoders (those of PDF viewers among them) lose the row.
 bool DecodeGroup4(const std::uint8_t* data, std::size_t size, int width, int rows, std::uint8_t* firstRow,
-                  std::ptrdiff_t rowStep, bool blackIsOne);
+                  std::ptrdiff_t rowStep, bool blackIsOne, bool plainOnly = false);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "image/GraphicRegistry.h"
+#include "image/Group4Decoder.h"
 #include "image/ImagingHooks.h"
 #include "image/TiffDecoder.h"
 #include "image/TiffEncoder.h"
@@ -74,6 +75,49 @@ void ThrowIfLocked(const TPDFParser& parser) {
     throw EImagingError("The PDF file is encrypted in a way this program cannot read");
 }
 
+#if VELTRAX_PDF_CODECS
+// Image data other than JPEG, decoded by the TIFF reader as the one strip
+// of a TIFF page.
+std::unique_ptr<TDibGraphic> DecodeStrip(int width, int height, int bitsPerPixel, int compression,
+                                         std::uint32_t t4Options, const std::vector<std::uint8_t>& data,
+                                         bool blackIs1) {
+  TTiffEncoder wrapper;
+  wrapper.Width = static_cast<std::uint32_t>(width);
+  wrapper.Height = static_cast<std::uint32_t>(height);
+  wrapper.BitsPerPixel = bitsPerPixel;
+  wrapper.Compression = compression;
+  wrapper.T4Options = t4Options;
+  TMemoryStream ms;
+  wrapper.Encode(data.data(), static_cast<std::uint32_t>(data.size()), ms);
+  ms.SetPosition(0);
+  auto tiff = std::make_unique<TTiffGraphic>();
+  tiff->ImageToLoad = 1;
+  tiff->LoadFromStream(ms);
+  if (blackIs1 && !tiff->Empty() && tiff->ImageFormat() == ifBlackWhite) {
+    // The data codes black as 1: the opposite of what the wrapper states.
+    for (int y = 0; y < tiff->Height(); ++y) {
+      std::uint8_t* row = tiff->ScanLine(y);
+      for (int i = 0; i < tiff->BytesPerScanLine(); ++i) row[i] = static_cast<std::uint8_t>(~row[i]);
+    }
+  }
+  return tiff;
+}
+
+// Group 4 data goes into the document as it is only when it is coded the
+// plain way every reader decodes alike; other data (empty runs that some
+// scanners write) is decoded as this program reads it and coded again.
+TPdfPageImage PlainGroup4(TPdfPageImage image) {
+  std::vector<std::uint8_t> row((static_cast<std::size_t>(image.Width) + 7) / 8);
+  if (DecodeGroup4(image.Data.data(), image.Data.size(), image.Width, image.Height, row.data(), 0, false, true))
+    return image;
+  const auto decoded = DecodeStrip(image.Width, image.Height, 1, TPDFParser::pcGroup4, 0, image.Data, image.BlackIs1);
+  if (decoded->Empty()) throw EImagingError("The Group 4 data of a page cannot be decoded");
+  image.Data = TPdfGraphic::EncodePage(*decoded).Data;
+  image.BlackIs1 = false;
+  return image;
+}
+#endif
+
 // Decodes page number (1-based) of a parsed document into out. False when
 // the page or its image cannot be located; decoder errors propagate.
 bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
@@ -95,28 +139,10 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
     jpeg->LoadFromStream(ms);
     decoded = std::move(jpeg);
   } else {
-    TTiffEncoder wrapper;
-    wrapper.Width = static_cast<std::uint32_t>(record->Width);
-    wrapper.Height = static_cast<std::uint32_t>(record->Height);
-    wrapper.BitsPerPixel = record->BitsPerPixel;
-    wrapper.Compression = compression;
-    wrapper.T4Options = record->T4Options;
-    TMemoryStream ms;
-    wrapper.Encode(data.data(), static_cast<std::uint32_t>(data.size()), ms);
-    ms.SetPosition(0);
-    auto tiff = std::make_unique<TTiffGraphic>();
-    tiff->ImageToLoad = 1;
-    tiff->LoadFromStream(ms);
-    decoded = std::move(tiff);
+    decoded = DecodeStrip(record->Width, record->Height, record->BitsPerPixel, compression, record->T4Options, data,
+                          record->BlackIs1);
   }
   if (decoded->Empty()) return false;
-  if (record->BlackIs1 && decoded->ImageFormat() == ifBlackWhite) {
-    // The data codes black as 1: the opposite of what the wrapper states.
-    for (int y = 0; y < decoded->Height(); ++y) {
-      std::uint8_t* row = decoded->ScanLine(y);
-      for (int i = 0; i < decoded->BytesPerScanLine(); ++i) row[i] = static_cast<std::uint8_t>(~row[i]);
-    }
-  }
 #if VELTRAX_PDF_ROTATE_TRANSFORM
   if (record->Rotate != 0) {
     TNBRotateTransform rotate;  // bit-level quarter turns for 1-bit pages
@@ -143,6 +169,7 @@ bool DecodePage(TPDFParser& parser, int number, TDibGraphic& out) {
 struct TPageWork {
   std::shared_ptr<const TDibGraphic> Pixels;
   TPdfPageImage Image;
+  bool CheckGroup4 = false;  // see PlainGroup4
 };
 
 // Writes count pages into writer in order. The pages are fetched on the
@@ -165,6 +192,11 @@ void WritePages(TPdfDocumentWriter& writer, int count, const std::function<TPage
     if (work.Pixels)
       pending.push_back(
           std::async(std::launch::async, [page = std::move(work.Pixels)] { return TPdfGraphic::EncodePage(*page); }));
+#if VELTRAX_PDF_CODECS
+    else if (work.CheckGroup4)
+      pending.push_back(std::async(
+          std::launch::async, [image = std::move(work.Image)]() mutable { return PlainGroup4(std::move(image)); }));
+#endif
     else
       pending.push_back(
           std::async(std::launch::deferred, [image = std::move(work.Image)]() mutable { return std::move(image); }));
@@ -610,7 +642,9 @@ void TPdfGraphic::SavePagesToPdfFile(const std::string& fileName, int pageCount,
       writer, pageCount,
       [&](int i) {
         const TPageInput page = getPage(i);
-        if (page.Coded) return TPageWork{nullptr, CodedPageImage(*page.Coded)};
+        if (page.Coded)
+          return TPageWork{nullptr, CodedPageImage(*page.Coded),
+                           page.Coded->Kind == TCodedPage::Group4 && !page.Coded->Plain};
         if (!page.Pixels) throw EImagingError(FormatMessage("Page %d of the PDF file is missing", i + 1));
         // The caller's page may change once the next one is fetched.
         auto copy = std::make_shared<TDibGraphic>();
@@ -659,6 +693,7 @@ bool TPdfGraphic::ReadCodedPage(TStream& stream, int imageNumber, TCodedPage& pa
   page.Height = record->Height;
   page.StripRows = record->Height;
   page.BlackIs1 = record->BlackIs1;
+  page.Plain = true;  // as PDF readers already take it
   page.Gray = false;
   page.XPelsPerMeter = PelsPerMeterOfPoints(record->Width, record->MediaBox[2] - record->MediaBox[0]);
   page.YPelsPerMeter = PelsPerMeterOfPoints(record->Height, record->MediaBox[3] - record->MediaBox[1]);

@@ -1063,6 +1063,7 @@ bool TTiffCodedReader::Read(int index, TCodedPage& page) {
   page.Height = static_cast<int>(height);
   page.StripRows = static_cast<int>(stripRows);
   page.BlackIs1 = false;  // fax data is white-is-zero whatever the page says
+  page.Plain = false;
   page.Gray = false;
   const auto [xDpi, yDpi] = DirectoryDpi(tif);
   page.XPelsPerMeter = DpiToPelsPerMeter(std::clamp(xDpi != 0 ? xDpi : ImagingHooks().ScreenDpiX, 0, 65535));

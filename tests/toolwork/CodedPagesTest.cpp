@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "../image/PdfTestSupport.h"
 #include "image/PdfGraphic.h"
 #include "image/TiffGraphic.h"
 #include "pagework/FileTypes.h"
@@ -54,6 +56,34 @@ void ExpectSamePages(const std::string& output, const std::vector<std::unique_pt
     EXPECT_TRUE(SamePixels(a, b)) << what << " page " << i + 1;
     EXPECT_EQ(a.XDotsPerInch(), b.XDotsPerInch()) << what << " page " << i + 1;
     EXPECT_EQ(a.YDotsPerInch(), b.YDotsPerInch()) << what << " page " << i + 1;
+  }
+  if (IsPdfFile(output)) {
+    // Another reader decodes every image of the document alike, without a
+    // complaint.
+    const std::string prefix = output + "-img";
+    ASSERT_EQ(pdftest::Run("pdfimages '" + output + "' '" + prefix + "' 2>'" + prefix + ".err'"), 0) << what;
+    EXPECT_EQ(pdftest::ReadText(prefix + ".err"), "") << what;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      char suffix[32];
+      std::snprintf(suffix, sizeof suffix, "-%03zu.pbm", first + i);
+      const pdftest::Netpbm pbm = pdftest::ReadNetpbm(prefix + suffix);
+      const TDibGraphic& page = *expected[i];
+      ASSERT_TRUE(pbm.Bitmap && pbm.Width == page.Width() && pbm.Height == page.Height()) << what;
+      const std::size_t rowBytes = (static_cast<std::size_t>(page.Width()) + 7) / 8;
+      long differentRows = 0;
+      for (int y = 0; y < page.Height(); ++y) {
+        const std::uint8_t* ours = page.ScanLine(y);
+        const auto* theirs = reinterpret_cast<const std::uint8_t*>(pbm.Pixels.data()) + y * rowBytes;
+        for (std::size_t b = 0; b < rowBytes; ++b) {
+          const int used = b + 1 < rowBytes || page.Width() % 8 == 0 ? 8 : page.Width() % 8;
+          if (((ours[b] ^ theirs[b] ^ 0xFF) & (0xFF00 >> used)) != 0) {
+            ++differentRows;
+            break;
+          }
+        }
+      }
+      EXPECT_EQ(differentRows, 0) << what << " page " << i + 1 << " as another reader decodes it";
+    }
   }
   const std::string check = IsPdfFile(output) ? "qpdf --check '" + output + "' >/dev/null 2>&1"
                                               : "tiffinfo -D '" + output + "' >/dev/null 2>&1";
