@@ -674,13 +674,8 @@ TPdfPageImage TPdfGraphic::CodedPageImage(const TCodedPage& page) {
   return out;
 }
 
-bool TPdfGraphic::ReadCodedPage(TStream& stream, int imageNumber, TCodedPage& page) {
-  try {
-    if (!parser_.Parse(stream) || imageNumber < 1 || imageNumber > parser_.PageCount()) return false;
-  } catch (...) {
-    parser_.Reset();
-    return false;
-  }
+bool TPdfGraphic::ReadCodedPage(int imageNumber, TCodedPage& page) {
+  if (imageNumber < 1 || imageNumber > parser_.PageCount()) return false;
   const TPDFParser::TPageRecord* record = parser_.Page(imageNumber - 1);
   if (!record || record->Compression != TPDFParser::pcGroup4 || record->BitsPerPixel != 1 || record->Rotate != 0 ||
       record->Adorned)

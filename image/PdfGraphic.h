@@ -126,11 +126,12 @@ class TPdfGraphic : public TDibGraphic {
   };
   void SavePagesToPdfFile(const std::string& fileName, int pageCount, const std::function<TPageInput(int)>& getPage);
 
-  // Page imageNumber (1-based) of the document as coded data, without
-  // decoding it: only a Group 4 image that the decoding reader takes as it
-  // is (no /Decode array, mask, byte-aligned rows or page rotation). False
-  // otherwise, and for a page that cannot be located.
-  bool ReadCodedPage(TStream& stream, int imageNumber, TCodedPage& page);
+  // Page imageNumber (1-based) of the document read last (GetImageCount,
+  // LoadImageFromStream) as coded data, without decoding it: only a Group 4
+  // image that the decoding reader takes as it is (no /Decode array, mask,
+  // byte-aligned rows or page rotation). False otherwise, and for a page
+  // that cannot be located.
+  bool ReadCodedPage(int imageNumber, TCodedPage& page);
   // Whether a coded page goes into a PDF image unchanged: one Group 4
   // strip, or a JPEG stream.
   static bool CodedPageFitsPdf(const TCodedPage& page);

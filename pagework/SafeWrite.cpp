@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -74,24 +75,59 @@ void TSafeFile::Abort() {
   ::unlink(temp_.c_str());
 }
 
-void TSafeFile::Commit() {
+void TSafeFile::SetMode() {
   if (done_) throw ESafeWriteError("The file \"" + target_ + "\" was already written or abandoned");
   struct stat st {};
   const mode_t mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-  if (::chmod(temp_.c_str(), mode) != 0 || !SyncPath(temp_, false)) {
-    const int err = errno;
-    Abort();
-    throw ESafeWriteError("Cannot write \"" + target_ + "\": " + ErrnoText(err));
-  }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    const int err = errno;
-    Abort();
-    throw ESafeWriteError("Cannot replace \"" + target_ + "\": " + ErrnoText(err));
-  }
+  if (::chmod(temp_.c_str(), mode) != 0) Fail("Cannot write");
+}
+
+void TSafeFile::Flush() {
+  if (!SyncPath(temp_, false)) Fail("Cannot write");
+}
+
+void TSafeFile::Rename() {
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail("Cannot replace");
   done_ = true;
+  committed_ = true;
+}
+
+void TSafeFile::Fail(const char* what) {
+  const int err = errno;
+  Abort();
+  throw ESafeWriteError(std::string(what) + " \"" + target_ + "\": " + ErrnoText(err));
+}
+
+void TSafeFile::Commit() {
+  SetMode();
+  Flush();
+  Rename();
   // The rename itself is durable only once the folder is flushed; a failure
   // here does not undo a completed replacement.
   SyncPath(FolderOf(target_), true);
+}
+
+void CommitAll(const std::vector<TSafeFile*>& files) {
+  if (files.empty()) return;
+  for (TSafeFile* file : files) file->SetMode();
+  // One flush of the whole file system holding the first file; files on
+  // other file systems are flushed one by one.
+  struct stat first {};
+  bool flushed = ::stat(files.front()->temp_.c_str(), &first) == 0;
+  const int fd = ::open(files.front()->temp_.c_str(), O_RDONLY | O_CLOEXEC);
+  flushed = flushed && fd >= 0 && ::syncfs(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  for (TSafeFile* file : files) {
+    struct stat st {};
+    if (!flushed || ::stat(file->temp_.c_str(), &st) != 0 || st.st_dev != first.st_dev) file->Flush();
+  }
+  std::vector<std::string> folders;
+  for (TSafeFile* file : files) {
+    file->Rename();
+    const std::string folder = FolderOf(file->target_);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  }
+  for (const std::string& folder : folders) SyncPath(folder, true);
 }
 
 void SafeWriteFile(const std::string& target, const std::function<void(const std::string& tempPath)>& writer) {

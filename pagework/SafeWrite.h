@@ -9,6 +9,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class ESafeWriteError : public std::runtime_error {
  public:
@@ -29,18 +30,35 @@ class TSafeFile {
 
   const std::string& Target() const { return target_; }
   const std::string& TempPath() const { return temp_; }
+  // The temporary file has replaced the target.
+  bool Committed() const { return committed_; }
   // Flushes the temporary file, gives it the target's permissions (or the
   // usual ones for a new file), renames it over the target and flushes the
   // folder. Throws ESafeWriteError; the target is then unchanged.
   void Commit();
+  friend void CommitAll(const std::vector<TSafeFile*>& files);
   // Removes the temporary file now (also done by the destructor).
   void Abort();
 
  private:
+  // The steps of Commit; each removes the temporary file and throws on a
+  // failure.
+  void SetMode();
+  void Flush();
+  void Rename();
+  [[noreturn]] void Fail(const char* what);
+
   std::string target_;
   std::string temp_;
   bool done_ = false;
+  bool committed_ = false;
 };
+
+// Commits files written one after another (the pages of a split) with one
+// flush of the file system for all of them instead of one each, then the
+// renames in order. On a failure the files renamed before it stay and the
+// rest are removed; the error names the file that failed.
+void CommitAll(const std::vector<TSafeFile*>& files);
 
 // Runs writer(tempPath) and commits; an exception from the writer removes
 // the temporary file and is passed on unchanged.

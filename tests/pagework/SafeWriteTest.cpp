@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "pagework/SafeWrite.h"
@@ -102,4 +103,27 @@ TEST(SafeWrite, ReplacingThroughALinkKeepsTheLink) {
   SafeWriteFile(dir + "/link.tif", [](const std::string& temp) { WriteText(temp, "new"); });
   EXPECT_TRUE(fs::is_symlink(dir + "/link.tif"));
   EXPECT_EQ(ReadAll(dir + "/real.tif"), "new");
+}
+
+// Files committed together: those before a failing rename are in place,
+// the failing one and those after it are gone without a trace.
+TEST(SafeWrite, CommitAllStopsAtTheFirstFailure) {
+  const std::string dir = TestTempDir();
+  fs::create_directories(dir + "/c");  // a folder where the third file goes
+  std::vector<std::unique_ptr<TSafeFile>> files;
+  std::vector<TSafeFile*> all;
+  for (const char* name : {"a", "b", "c", "d"}) {
+    files.push_back(std::make_unique<TSafeFile>(dir + "/" + name));
+    WriteText(files.back()->TempPath(), name);
+    all.push_back(files.back().get());
+  }
+  EXPECT_THROW(CommitAll(all), ESafeWriteError);
+  EXPECT_EQ(ReadAll(dir + "/a"), "a");
+  EXPECT_EQ(ReadAll(dir + "/b"), "b");
+  EXPECT_TRUE(files[1]->Committed());
+  EXPECT_FALSE(files[2]->Committed());
+  files.clear();
+  EXPECT_TRUE(fs::is_directory(dir + "/c"));
+  EXPECT_FALSE(fs::exists(dir + "/d"));
+  EXPECT_EQ(EntryCount(dir), 3u);
 }

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "pagework/FileTypes.h"
 #include "pagework/PageWriter.h"
+#include "pagework/SafeWrite.h"
 #include "tools/work/PageSource.h"
 #include "utils/Utils.h"
 
@@ -45,6 +47,30 @@ struct TProgress {
     if (Run.Progress && !Run.Progress(Position, std::max(Maximum, Position))) throw EToolStopped();
   }
 };
+
+// Commits the pages of a split written so far; they count as written. A
+// failure goes to the run's handler like any other.
+void CommitPages(std::vector<std::unique_ptr<TSafeFile>>& pages, TToolRun& run) {
+  std::vector<TSafeFile*> files;
+  for (const auto& page : pages) files.push_back(page.get());
+  std::string failure;
+  try {
+    CommitAll(files);
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  std::string failedTarget;
+  for (const auto& page : pages) {
+    if (page->Committed())
+      run.Written.push_back(page->Target());
+    else if (failedTarget.empty())
+      failedTarget = page->Target();
+  }
+  pages.clear();
+  if (failure.empty()) return;
+  const EToolFileError error(failedTarget, failure);
+  if (!run.Failed || !run.Failed(error)) throw error;
+}
 
 std::string WithoutLast(const std::string& text, std::size_t n) {
   return text.size() > n ? text.substr(0, text.size() - n) : std::string();
@@ -156,32 +182,51 @@ void SplitFiles(const std::vector<TToolEntry>& entries, TToolRun& run) {
   TProgress progress{run, 0, static_cast<int>(entries.size())};
   for (const TToolEntry& entry : entries) {
     const bool tiff = IsTiffFile(entry.Path), pdf = IsPdfFile(entry.Path);
-    if (tiff || pdf) {
-      const std::string base = WithoutLast(OutputBase(entry, run.SaveFolder), 4);
-      if (run.Showing) run.Showing(base);
-      std::unique_ptr<TPageSource> source;
-      try {
-        source = std::make_unique<TPageSource>(entry.Path);
-      } catch (const EToolFileError& error) {
-        if (!run.Failed || !run.Failed(error)) throw;
-        progress.Step();
-        continue;
-      }
-      progress.Maximum += source->Count() - 1;
+    if (!tiff && !pdf) {
+      progress.Step();
+      continue;
+    }
+    const std::string base = WithoutLast(OutputBase(entry, run.SaveFolder), 4);
+    if (run.Showing) run.Showing(base);
+    std::unique_ptr<TPageSource> source;
+    try {
+      source = std::make_unique<TPageSource>(entry.Path);
+    } catch (const EToolFileError& error) {
+      if (!run.Failed || !run.Failed(error)) throw;
+      progress.Step();
+      continue;
+    }
+    progress.Maximum += source->Count() - 1;
+    // A file's pages are committed together when it is done, fails or the
+    // run stops: one flush of the disk instead of one per page.
+    std::vector<std::unique_ptr<TSafeFile>> pages;
+    try {
       for (int k = 0; k < source->Count(); ++k) {
         const std::string target = PageName(base, k + 1, tiff ? ".tif" : ".pdf");
-        bool failed = false;
-        OneOutput(run, target, [&] {
+        if (run.Showing) run.Showing(target);
+        std::optional<EToolFileError> failure;
+        try {
+          auto safe = std::make_unique<TSafeFile>(target);
           TOutputPage& page = source->LoadFor(k, target, OwnCompression);
-          WritePages(target, 1, OwnCompression, [&](int) -> TOutputPage& { return page; });
-        });
-        if (run.Written.empty() || run.Written.back() != target) failed = true;
-        if (failed) break;  // the file is damaged from here on
+          WritePagesTo(safe->TempPath(), target, 1, OwnCompression, [&](int) -> TOutputPage& { return page; });
+          pages.push_back(std::move(safe));
+        } catch (const EToolFileError& error) {
+          failure = error;
+        } catch (const std::exception& e) {
+          failure = EToolFileError(target, e.what());
+        }
+        if (failure) {
+          CommitPages(pages, run);
+          if (run.Failed && run.Failed(*failure)) break;  // the file is damaged from here on
+          throw *failure;
+        }
         progress.Step();
       }
-    } else {
-      progress.Step();
+    } catch (const EToolStopped&) {
+      CommitPages(pages, run);
+      throw;
     }
+    CommitPages(pages, run);
   }
 }
 

@@ -56,8 +56,7 @@ TOutputPage& TPageSource::LoadFor(int index, const std::string& typeName, const 
   bool read = false;
   try {
     if (auto* pdf = dynamic_cast<TPdfGraphic*>(graphic_.get())) {
-      stream_->SetPosition(0);
-      read = pdf->ReadCodedPage(*stream_, index + 1, coded_);
+      read = pdf->ReadCodedPage(index + 1, coded_);
     } else if (dynamic_cast<TTiffGraphic*>(graphic_.get())) {
       if (!codedReader_) {
         codedStream_ = std::make_unique<TFileStream>(fileName_, TFileMode::fmOpenRead);
