@@ -329,6 +329,33 @@ bool TJpegGraphic::IsValidFormat(TStream& stream) {
          std::memcmp(head + 6, "JFIF\0", 5) == 0;
 }
 
+bool TJpegGraphic::PlainJpegData(const std::uint8_t* data, std::size_t size, bool& gray) {
+  // Marker segments from the start of image to the first frame header.
+  if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  std::size_t p = 2;
+  while (p + 4 <= size) {
+    if (data[p] != 0xFF) return false;
+    const std::uint8_t marker = data[p + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++p;
+      continue;
+    }
+    const std::size_t length = (static_cast<std::size_t>(data[p + 2]) << 8) | data[p + 3];
+    if (length < 2 || p + 2 + length > size) return false;
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      // A frame header: precision, height, width, components.
+      if (marker > 0xC2 || length < 8) return false;
+      const int precision = data[p + 4];
+      const int components = data[p + 9];
+      gray = components == 1;
+      return precision == 8 && (components == 1 || components == 3);
+    }
+    if (marker == 0xDA || marker == 0xD9) return false;  // no frame header first
+    p += 2 + length;
+  }
+  return false;
+}
+
 void TJpegGraphic::LoadImageFromStream(TStream& stream, int) {
   int last = Progress(0, 0, -1, 100);
   warnings_ = 0;

@@ -37,6 +37,11 @@ class TJpegGraphic : public TDibGraphic {
   void LoadImageFromStream(TStream& stream, int imageNumber) override;
   void SaveToStream(TStream& stream) override;
 
+  // Whether JPEG data is of the kind every PDF reader decodes as this
+  // reader does: 8-bit Huffman-coded (baseline, extended or progressive) of
+  // one or three components. gray: it has one.
+  static bool PlainJpegData(const std::uint8_t* data, std::size_t size, bool& gray);
+
   std::uint8_t JpegQuality = 80;
   bool Progressive = false;
   bool OptimizeCoding = false;

@@ -677,19 +677,21 @@ TPdfPageImage TPdfGraphic::CodedPageImage(const TCodedPage& page) {
 bool TPdfGraphic::ReadCodedPage(int imageNumber, TCodedPage& page) {
   if (imageNumber < 1 || imageNumber > parser_.PageCount()) return false;
   const TPDFParser::TPageRecord* record = parser_.Page(imageNumber - 1);
-  if (!record || record->Compression != TPDFParser::pcGroup4 || record->BitsPerPixel != 1 || record->Rotate != 0 ||
-      record->Adorned)
+  if (!record || record->Rotate != 0 || record->Adorned) return false;
+  const bool jpeg = record->Compression == TPDFParser::pcJpeg;
+  if (jpeg ? record->BitsPerPixel != 8 && record->BitsPerPixel != 24
+           : record->Compression != TPDFParser::pcGroup4 || record->BitsPerPixel != 1)
     return false;
   std::vector<std::uint8_t> data;
   int compression = 0;
   if (!parser_.PageImageData(*record, data, compression) || data.empty()) return false;
-  page.Kind = TCodedPage::Group4;
+  page.Kind = jpeg ? TCodedPage::Jpeg : TCodedPage::Group4;
   page.Width = record->Width;
   page.Height = record->Height;
   page.StripRows = record->Height;
-  page.BlackIs1 = record->BlackIs1;
+  page.BlackIs1 = !jpeg && record->BlackIs1;
   page.Plain = true;  // as PDF readers already take it
-  page.Gray = false;
+  page.Gray = record->BitsPerPixel == 8;
   page.XPelsPerMeter = PelsPerMeterOfPoints(record->Width, record->MediaBox[2] - record->MediaBox[0]);
   page.YPelsPerMeter = PelsPerMeterOfPoints(record->Height, record->MediaBox[3] - record->MediaBox[1]);
   page.Strips.assign(1, std::move(data));

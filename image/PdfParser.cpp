@@ -1209,6 +1209,10 @@ bool TPDFParser::ReadPageRecord(std::int64_t pageObject, TPageRecord& record) {
   const sv filter = filters.empty() ? sv{} : filters.front();
   if (filter == "DCTDecode" || filter == "DCT") {
     record.Compression = pcJpeg;
+    // Four components (and Adobe's inverted CMYK) or a colour transform
+    // other than the data's own need more than the data to show alike.
+    record.Adorned =
+        record.Adorned || (components != 1 && components != 3) || FindKey(parms, "/ColorTransform") != npos;
   } else {
     if (filter.empty())
       record.Compression = pcNone;

@@ -81,7 +81,9 @@ class TPDFParser {
     std::uint32_t T4Options = 0;  // Group 3: bit 0 = 2-D coding, bit 2 = fill bits
     bool BlackIs1 = false;        // CCITT data codes black as 1
     // The image dictionary has a /Decode array, /ImageMask, /Mask or
-    // /SMask, or byte-aligned CCITT rows: the data alone is not the page.
+    // /SMask, byte-aligned CCITT rows, or JPEG data of other than one or
+    // three components or with a /ColorTransform: the data alone is not
+    // the page.
     bool Adorned = false;
     int Predictor = 0;  // Flate data: 0/1 none, 2 TIFF, >= 10 PNG rows
     int PredictorColors = 1;

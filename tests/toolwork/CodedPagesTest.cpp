@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "../image/PdfTestSupport.h"
 #include "image/PdfGraphic.h"
@@ -172,4 +174,55 @@ TEST(CodedPages, TheDataWrittenIsTheDataRead) {
     EXPECT_EQ(again.Coded->StripRows, read.StripRows);
     EXPECT_EQ(again.Coded->BlackIs1, read.BlackIs1);
   }
+}
+
+// A JPEG that decodes cleanly goes into a PDF as the file is, and from one
+// PDF into another as the image is: same pixels, same resolution, no loss
+// of a second coding. Four components, 12 bits and arithmetic coding,
+// which PDF readers do not take alike, are coded again.
+TEST(CodedPages, JpegFilesGoIntoPdfAsTheyAre) {
+  const std::string dir = TestTempDir();
+  int copied = 0;
+  for (const auto& f : fs::directory_iterator(SharedFile("testdata/jpeg"))) {
+    const std::string file = f.path().string();
+    const std::string name = f.path().filename().string();
+    SCOPED_TRACE(name);
+    std::vector<std::unique_ptr<TDibGraphic>> source;
+    try {
+      source = ReadAll(file);
+    } catch (const EToolFileError&) {
+      continue;
+    }
+    bool plain = true;
+    for (const char* kind : {"cmyk", "ycck", "12bit", "arithmetic"})
+      plain = plain && name.find(kind) == std::string::npos;
+    TPageSource pages(file);
+    EXPECT_EQ(pages.LoadFor(0, "x.pdf", TSaveOptions{10, 0}).Coded != nullptr, plain);
+    if (!plain) continue;
+    ++copied;
+    const std::string folder = dir + "/" + name + "/";
+    fs::create_directories(folder + "out");
+    fs::copy_file(file, folder + name);
+    TToolRun merge;
+    MergeFiles({TToolEntry{folder + name, folder, 2}}, true, folder + "out", merge);
+    ASSERT_EQ(merge.Written.size(), 1u);
+    TToolRun split;
+    SplitFiles({TToolEntry{merge.Written[0], folder + "out/", 2}}, split);
+    ASSERT_EQ(split.Written.size(), 1u);
+    const std::string bytes = [&] {
+      std::ifstream in(file, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    for (const std::string& pdf : {merge.Written[0], split.Written[0]}) {
+      TPageSource written(pdf);
+      const TOutputPage& page = written.LoadFor(0, "x.pdf", TSaveOptions{10, 0});
+      ASSERT_NE(page.Coded, nullptr);
+      EXPECT_EQ(std::string(page.Coded->Strips[0].begin(), page.Coded->Strips[0].end()), bytes);
+      const auto got = ReadAll(pdf);
+      EXPECT_TRUE(SamePixels(*got[0], *source[0]));
+      EXPECT_EQ(got[0]->XDotsPerInch(), source[0]->XDotsPerInch());
+      EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
+    }
+  }
+  EXPECT_GE(copied, 15);
 }

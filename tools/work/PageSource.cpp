@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "image/GraphicRegistry.h"
+#include "image/JpegGraphic.h"
 #include "image/PdfGraphic.h"
 #include "image/TiffGraphic.h"
 #include "pagework/SafeWrite.h"
@@ -53,6 +54,25 @@ TOutputPage& TPageSource::Load(int index) {
 }
 
 TOutputPage& TPageSource::LoadFor(int index, const std::string& typeName, const TSaveOptions& options) {
+  if (auto* jpeg = dynamic_cast<TJpegGraphic*>(graphic_.get())) {
+    // Decoded all the same: a JPEG goes out as it is only when it decodes
+    // cleanly; its pixels then are exactly those of its data.
+    TOutputPage& page = Load(index);
+    coded_.Strips.assign(1, {});
+    std::vector<std::uint8_t>& bytes = coded_.Strips.front();
+    stream_->SetPosition(0);
+    bytes.resize(static_cast<std::size_t>(stream_->Size()));
+    if (jpeg->LastWarningCount() == 0 && stream_->Read(bytes.data(), stream_->Size()) == stream_->Size() &&
+        TJpegGraphic::PlainJpegData(bytes.data(), bytes.size(), coded_.Gray)) {
+      coded_.Kind = TCodedPage::Jpeg;
+      coded_.Width = jpeg->Width();
+      coded_.Height = jpeg->Height();
+      coded_.XPelsPerMeter = jpeg->XPelsPerMeter();
+      coded_.YPelsPerMeter = jpeg->YPelsPerMeter();
+      page.Coded = &coded_;
+    }
+    return page;
+  }
   bool read = false;
   try {
     if (auto* pdf = dynamic_cast<TPdfGraphic*>(graphic_.get())) {
