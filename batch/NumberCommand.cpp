@@ -1,11 +1,18 @@
 // "pagemend number": page numbers stamped on every page of the files, as
 // the page-number window does, into the output folder.
+//
+// Drawing text takes Qt's graphical libraries, whose loading would slow the
+// start of every other pagemend command. So the stamping runs in its own
+// program, pagemend-number, beside pagemend; pagemend itself only hands the
+// arguments over (built with VELTRAX_NUMBER_PROGRAM naming that program).
+#include "batch/ToolCommand.h"
+
+#if !defined(VELTRAX_NUMBER_PROGRAM)
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
-#include "batch/ToolCommand.h"
 #include "image/DibGraphic.h"
 #include "image/ImagingHooks.h"
 #include "pagework/FileTypes.h"
@@ -20,12 +27,21 @@
 #include "view/QtTextRenderer.h"
 #define VELTRAX_NUMBER_TEXT 1
 #endif
+#endif
 
 namespace {
 
 constexpr const char* kUsage =
     "pagemend number [--text TEXT] [--start N] [--step N] [--font FACE] [--size N] [--style BIUS] [--x PCT] "
     "[--y PCT] [--align left|centre|right] [--valign top|bottom] --out DIR FILE|FOLDER...";
+
+#if defined(VELTRAX_NUMBER_PROGRAM)
+
+int Run(const std::vector<std::string>& args) {
+  return RunSiblingProgram("pagemend number", VELTRAX_NUMBER_PROGRAM, args);
+}
+
+#else
 
 int Usage(const std::string& why) {
   std::fprintf(stderr, "pagemend number: %s\nusage: %s\n", why.c_str(), kUsage);
@@ -161,6 +177,8 @@ int Run(const std::vector<std::string>& args) {
   }
   return 0;
 }
+
+#endif
 
 const TToolCommand kNumber("number", kUsage, Run);
 

@@ -21,3 +21,9 @@ struct TToolCommand {
 // Every registered command, in the order of their names.
 std::vector<const TToolCommand*> ToolCommands();
 const TToolCommand* FindToolCommand(const std::string& name);
+
+// Replaces this process with the program named `program` in this
+// executable's own folder, run with `args`; its output and exit status are
+// then the command's own. Returns only when it cannot be started, after
+// saying so on stderr as `command`: 1.
+int RunSiblingProgram(const char* command, const char* program, const std::vector<std::string>& args);

@@ -2,9 +2,6 @@
 // and folders given (or of the list the desktop program hands over) with a
 // chain of correction steps and writes the results safely.
 #include <QCoreApplication>
-#if defined(QT_GUI_LIB)
-#include <QGuiApplication>
-#endif
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
@@ -14,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -352,19 +348,12 @@ int RunHandOff() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Taken before Qt sees them: a graphical application removes options of
-  // its own (such as --style) from the command line.
+  // Taken before Qt sees them: Qt may take options of its own from the
+  // command line, and every argument here is the user's.
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  std::unique_ptr<QCoreApplication> app;
-#if defined(QT_GUI_LIB)
-  // Page numbers are drawn with Qt's font engine, which only a graphical
-  // application has; it works offscreen, with no display.
-  if (argc >= 2 && std::strcmp(argv[1], "number") == 0) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
-#endif
-  if (!app) app = std::make_unique<QCoreApplication>(argc, argv);
+  // Qt Core only, for a quick start: commands that draw text run in a
+  // program of their own (see NumberCommand.cpp).
+  const QCoreApplication app(argc, argv);
   RegisterStandardFormats();
 
   if (argc == 2 && std::strcmp(argv[1], HandOffParameter) == 0) return RunHandOff();

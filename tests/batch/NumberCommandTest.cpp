@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include "image/GraphicRegistry.h"
@@ -26,13 +27,13 @@ class NumberCommandTest : public ::testing::Test {
     QDir(home_).mkpath("config");
     QDir(home_).mkpath("in");
   }
-  TRun Run(const QStringList& args) {
+  TRun Run(const QStringList& args, const QString& program = Pagemend) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", home_ + "/config");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(env);
-    process.start(Pagemend, QStringList{"number"} + args);
+    process.start(program, QStringList{"number"} + args);
     EXPECT_TRUE(process.waitForFinished(120000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardError())};
@@ -81,6 +82,20 @@ TEST_F(NumberCommandTest, StampsBelowTheCentreOfEveryPage) {
       }
   EXPECT_GT(changed, 1000);
   EXPECT_EQ(outside, 0);
+}
+
+// pagemend hands the command to pagemend-number in its own folder; a copy of
+// pagemend without it says so instead of failing silently or writing.
+TEST_F(NumberCommandTest, WithoutItsDrawingProgramSaysSoAndWritesNothing) {
+  const QString in = Input("a.tif");
+  const QString out = home_ + "/out";
+  const QString lone = home_ + "/lone/pagemend";
+  QDir(home_).mkpath("lone");
+  ASSERT_TRUE(QFile::copy(Pagemend, lone));
+  const TRun run = Run({"--out", out, in}, lone);
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_TRUE(run.Err.contains(QFileInfo(lone).canonicalPath() + "/pagemend-number")) << run.Err.toStdString();
+  EXPECT_FALSE(QFile::exists(out));
 }
 
 }  // namespace
