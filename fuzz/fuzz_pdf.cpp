@@ -34,5 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const std::exception&) {
     // Decoder errors of a located image are reported as exceptions.
   }
+  // Pages as coded data, written into a new document (Group 4 data of
+  // unknown origin checked on the way, as TIFF strips are).
+  try {
+    std::vector<TCodedPage> pages(std::min(graphic.Parser().PageCount(), 2));
+    int coded = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      if (!graphic.ReadCodedPage(static_cast<int>(i) + 1, pages[coded])) continue;
+      pages[coded].Plain = false;
+      ++coded;
+    }
+    if (coded > 0)
+      graphic.SavePagesToPdfFile("/dev/null", coded, [&](int i) { return TPdfGraphic::TPageInput{nullptr, &pages[i]}; });
+  } catch (const std::exception&) {
+  }
   return 0;
 }

@@ -1,5 +1,6 @@
 // libFuzzer target: the TIFF reader (count, every page up to three, and a
-// save of what was read) on arbitrary bytes.
+// save of what was read) and the coded-page reader and writer on arbitrary
+// bytes.
 #include <tiffio.h>
 
 #include <cstdint>
@@ -82,6 +83,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       graphic.SaveToStream(out);
     } catch (const std::exception&) {
     }
+  }
+  // The same pages as coded data, copied into a new file.
+  try {
+    TTiffCodedReader reader(stream);
+    TMemoryStream copy;
+    TCodedPage page;
+    for (int i = 0; i < std::min(pages, 3); ++i)
+      if (reader.Read(i, page)) graphic.AppendCodedPage(copy, page);
+  } catch (const std::exception&) {
   }
   return 0;
 }

@@ -834,6 +834,14 @@ void TTiffGraphic::AppendCodedPage(TStream& stream, const TCodedPage& page) {
 }
 
 void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage* coded) {
+  CheckWritable(coded);
+  lastError_.clear();
+  lastWarning_.clear();
+  TiffHandle handle = OpenTiff(stream, mode, this);
+  WriteDirectory(handle.get(), coded);
+}
+
+void TTiffGraphic::CheckWritable(const TCodedPage* coded) const {
   if (coded) {
     if (coded->Kind != TCodedPage::Group4 || coded->BlackIs1 || coded->Width < 1 || coded->Height < 1 ||
         coded->StripRows < 1 ||
@@ -842,6 +850,15 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage
   } else if (Empty()) {
     throw EImagingError("Graphic is empty");
   }
+  const TImageFormat format = coded ? ifBlackWhite : ImageFormat();
+  const TTiffCompression compression = coded ? tcCCITT4 : compression_;
+  if (!TiffCompressionAllowed(compression, format))
+    throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(compression),
+                                      ImageFormatText(format)));
+}
+
+void TTiffGraphic::WriteDirectory(TIFF* tif, const TCodedPage* coded) {
+  CheckWritable(coded);
   // A coded page is written as this object would write its own Group 4
   // page of that size, resolution and strip layout.
   const TImageFormat format = coded ? ifBlackWhite : ImageFormat();
@@ -850,13 +867,6 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage
   const int h = coded ? coded->Height : Height();
   const std::uint32_t rowsPerStrip = coded ? static_cast<std::uint32_t>(coded->StripRows) : RowsPerStrip;
   const bool lsbFirst = coded ? false : FillOrderLsbFirst;
-  if (!TiffCompressionAllowed(compression, format))
-    throw EImagingError(FormatMessage("%s compression not supported with %s images", TiffCompressionText(compression),
-                                      ImageFormatText(format)));
-  lastError_.clear();
-  lastWarning_.clear();
-  TiffHandle handle = OpenTiff(stream, mode, this);
-  TIFF* tif = handle.get();
 
   auto setInt = [tif](ttag_t tag, std::uint32_t value) {
     if (!TIFFSetField(tif, tag, value)) throw ETiffError("TIFFSetIntField: Tag = " + std::to_string(tag));
@@ -957,7 +967,6 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage
       last = Progress(static_cast<int>(std::min<std::size_t>(h, (strip + 1) * stripRows)), 0, last, h);
     }
     if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");
-    handle.reset();
     Progress(100, 0, last, 100);
     return;
   }
@@ -982,7 +991,6 @@ void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage
     last = Progress(y + 1, 0, last, h);
   }
   if (!TIFFWriteDirectory(tif)) throw ETiffError("TIFFWriteDirectory");
-  handle.reset();
   Progress(100, 0, last, 100);
 }
 
@@ -1012,6 +1020,41 @@ void TTiffGraphic::CodeStripsAhead() {
 }
 
 // ---------------------------------------------------------------------------
+
+struct TTiffPageWriter::TState {
+  TTiffGraphic Relay;  // receives libtiff's messages while a page is written
+  TiffHandle Handle;
+};
+
+TTiffPageWriter::TTiffPageWriter(TStream& stream) : stream_(stream), state_(std::make_unique<TState>()) {}
+
+TTiffPageWriter::~TTiffPageWriter() = default;
+
+void TTiffPageWriter::Write(TTiffGraphic& tags, const TCodedPage* coded) {
+  tags.CheckWritable(coded);
+  tags.lastError_.clear();
+  tags.lastWarning_.clear();
+  if (!state_->Handle) {
+    stream_.SetPosition(0);
+    state_->Handle = OpenTiff(stream_, stream_.Size() == 0 ? "w" : "a", &state_->Relay);
+  }
+  state_->Relay.LibraryError("");
+  try {
+    tags.WriteDirectory(state_->Handle.get(), coded);
+  } catch (...) {
+    tags.lastError_ = state_->Relay.LastLibraryError();
+    state_->Handle.reset();
+    throw;
+  }
+}
+
+void TTiffPageWriter::Finish() {
+  if (state_->Handle) {
+    // Closing writes what libtiff still holds.
+    TIFFFlush(state_->Handle.get());
+    state_->Handle.reset();
+  }
+}
 
 struct TTiffCodedReader::TState {
   TiffHandle Handle;

@@ -128,6 +128,11 @@ class TTiffGraphic : public TDibGraphic {
   void ReadPage(TStream& stream, int pageNumber, int& last);
   // coded: the page to write instead of self's pixels.
   void WritePage(TStream& stream, const char* mode, const TCodedPage* coded = nullptr);
+  // Throws when the page (self or coded) cannot be written.
+  void CheckWritable(const TCodedPage* coded) const;
+  // One page into the file open on tif, as a new directory.
+  void WriteDirectory(struct tiff* tif, const TCodedPage* coded);
+  friend class TTiffPageWriter;
   // Rows per Group 4 strip as the page will be written.
   int Group4StripRows() const;
   std::vector<std::vector<std::uint8_t>> CodeGroup4Strips() const;
@@ -142,6 +147,29 @@ class TTiffGraphic : public TDibGraphic {
   } codedLayout_;
   std::string lastError_;
   std::string lastWarning_;
+};
+
+// Writes pages one after another into one stream, after those it holds,
+// through one opening of the file: appending each page on its own reads
+// the directories of all pages before it again. Each page is written as
+// its AppendToStream / AppendCodedPage would write it.
+class TTiffPageWriter {
+ public:
+  explicit TTiffPageWriter(TStream& stream);
+  ~TTiffPageWriter();
+  TTiffPageWriter(const TTiffPageWriter&) = delete;
+  TTiffPageWriter& operator=(const TTiffPageWriter&) = delete;
+
+  // The pixels of `tags`, or the coded page with its tags. After an error
+  // no further page can be written: the file is to be discarded.
+  void Write(TTiffGraphic& tags, const TCodedPage* coded = nullptr);
+  // Closes the file; the stream then holds every page.
+  void Finish();
+
+ private:
+  struct TState;
+  TStream& stream_;
+  std::unique_ptr<TState> state_;
 };
 
 // Reads the pages of a TIFF file as coded data, without decoding them, best

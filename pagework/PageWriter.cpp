@@ -1,6 +1,7 @@
 #include "pagework/PageWriter.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "image/GraphicRegistry.h"
@@ -144,15 +145,21 @@ void WritePagesTo(const std::string& path, const std::string& typeName, int page
   // Looked up before the file is created, so an unknown extension leaves
   // nothing behind.
   std::unique_ptr<TDibGraphic> instance = CreateGraphicForFile(typeName);
+  // TIFF pages go through one opening of the file.
+  std::optional<TFileStream> file;
+  std::optional<TTiffPageWriter> tiffPages;
+  const auto tiffWriter = [&]() -> TTiffPageWriter& {
+    if (!tiffPages) {
+      file.emplace(path, TFileMode::fmCreate);
+      tiffPages.emplace(*file);
+    }
+    return *tiffPages;
+  };
   for (int i = 0; i < pageCount; ++i) {
     TOutputPage& page = getPage(i);
     if (!beforeWrite && CodedPageFits(page, typeName, options)) {
-      auto* tiff = static_cast<TTiffGraphic*>(instance.get());  // only TIFF files take coded pages
-      TFileStream stream(path, i == 0 ? TFileMode::fmCreate : TFileMode::fmOpenReadWrite);
-      if (i == 0)
-        tiff->SaveCodedPage(stream, *page.Coded);
-      else
-        tiff->AppendCodedPage(stream, *page.Coded);
+      // Only TIFF files take coded pages.
+      tiffWriter().Write(static_cast<TTiffGraphic&>(*instance), page.Coded);
       continue;
     }
     TDibGraphic& out = Writable(page, *instance);
@@ -161,13 +168,20 @@ void WritePagesTo(const std::string& path, const std::string& typeName, int page
     if (auto* jpeg = dynamic_cast<TJpegGraphic*>(&out); jpeg && options.JpegQuality > 0)
       jpeg->JpegQuality = static_cast<std::uint8_t>(std::clamp(options.JpegQuality, 1, 100));
     if (beforeWrite) beforeWrite(out, i);
-    if (i == 0) {
+    if (auto* tiff = dynamic_cast<TTiffGraphic*>(&out)) {
+      try {
+        tiffWriter().Write(*tiff);
+      } catch (const std::exception& e) {
+        RethrowWithReason(*tiff, e);
+      }
+    } else if (i == 0) {
       TFileStream stream(path, TFileMode::fmCreate);
       out.SaveToStream(stream);
     } else {
       out.AppendToFile(path);
     }
   }
+  if (tiffPages) tiffPages->Finish();
 }
 
 void WritePages(const std::string& target, int pageCount, const TSaveOptions& options, const TGetOutputPage& getPage,

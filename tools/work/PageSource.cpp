@@ -1,6 +1,7 @@
 #include "tools/work/PageSource.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "image/GraphicRegistry.h"
 #include "image/JpegGraphic.h"
@@ -111,38 +112,35 @@ void WriteTiffPages(const std::string& target, int count, bool append,
     if (ec) throw EToolFileError(target, "cannot copy the file to add pages to it: " + ec.message());
   }
   TTiffGraphic work;
+  std::optional<TFileStream> file;
+  std::optional<TTiffPageWriter> pages;
+  try {
+    file.emplace(safe.TempPath(), exists ? TFileMode::fmOpenReadWrite : TFileMode::fmCreate);
+    pages.emplace(*file);
+  } catch (const std::exception& e) {
+    throw EToolFileError(target, e.what());
+  }
   for (int i = 0; i < count; ++i) {
     TOutputPage& page = getPage(i);
-    if (CodedPageFits(page, target, TSaveOptions{10, 0})) {
-      try {
-        TFileStream stream(safe.TempPath(), exists ? TFileMode::fmOpenReadWrite : TFileMode::fmCreate);
-        if (exists)
-          work.AppendCodedPage(stream, *page.Coded);
-        else
-          work.SaveCodedPage(stream, *page.Coded);
-        exists = true;
-      } catch (const std::exception& e) {
-        throw EToolFileError(target, WithLibraryReason(work, e.what()));
-      }
-      continue;
+    const bool coded = CodedPageFits(page, target, TSaveOptions{10, 0});
+    if (!coded) {
+      work.Assign(*page.Page());
+      int compression = page.SourceCompression >= 0 ? page.SourceCompression : DefaultTiffCompression(work);
+      if (!TiffCompressionAllowed(static_cast<TTiffCompression>(compression), work.ImageFormat()))
+        compression = DefaultTiffCompression(work);
+      work.SetCompression(static_cast<TTiffCompression>(compression));
     }
-    const TDibGraphic* source = page.Page();
-    work.Assign(*source);
-    int compression = page.SourceCompression >= 0 ? page.SourceCompression : DefaultTiffCompression(work);
-    if (!TiffCompressionAllowed(static_cast<TTiffCompression>(compression), work.ImageFormat()))
-      compression = DefaultTiffCompression(work);
-    work.SetCompression(static_cast<TTiffCompression>(compression));
     try {
-      if (exists) {
-        work.AppendToFile(safe.TempPath());
-      } else {
-        TFileStream stream(safe.TempPath(), TFileMode::fmCreate);
-        work.SaveToStream(stream);
-        exists = true;
-      }
+      pages->Write(work, coded ? page.Coded : nullptr);
     } catch (const std::exception& e) {
       throw EToolFileError(target, WithLibraryReason(work, e.what()));
     }
+  }
+  try {
+    pages->Finish();
+    file.reset();
+  } catch (const std::exception& e) {
+    throw EToolFileError(target, e.what());
   }
   try {
     safe.Commit();
