@@ -3,6 +3,7 @@
 #include "app/AppMessage.h"
 #include "app/DocumentList.h"
 #include "app/F_ViewTrans.h"
+#include "app/Saving.h"
 #include "app/ViewTransCommands.h"
 #include "app/WorkingList.h"
 #include "tools/F_MultiOne.h"
@@ -31,7 +32,7 @@ void Message(const QString& text, bool error) { ShowAppMessage(text, error ? amE
 
 }  // namespace
 
-void InstallDocumentTools(TFViewTrans& window, TWorkingList& list) {
+void InstallDocumentTools(TFViewTrans& window, TWorkingList& list, TSaving& saving) {
   const auto openMultiOne = [&window, &list](TMultiOneOperation operation) {
     if (ListEmpty(list)) return;
     const QString location = SaveFolder().isEmpty() ? OpenFolder() : SaveFolder();
@@ -42,12 +43,14 @@ void InstallDocumentTools(TFViewTrans& window, TWorkingList& list) {
   window.SetCommandHandler(TCommand::Merge, [openMultiOne] { openMultiOne(TMultiOneOperation::Merge); });
   window.SetCommandHandler(TCommand::Split, [openMultiOne] { openMultiOne(TMultiOneOperation::Split); });
   window.SetCommandHandler(TCommand::Convert, [openMultiOne] { openMultiOne(TMultiOneOperation::Convert); });
-  window.SetCommandHandler(TCommand::TwoInOne, [&window, &list] {
+  window.SetCommandHandler(TCommand::TwoInOne, [&window, &list, &saving] {
     if (ListEmpty(list)) return;
     auto* tool = new TFTwoInOne(ListEntries(window, list), &window);
     tool->Message = Message;
-    tool->SaveFolder = [&window] {
-      if (SaveFolder().isEmpty()) window.Execute(TCommand::ChooseSaveFolder);
+    // Joined pages would go over the right-hand sources: without a save
+    // folder nothing runs, and the operator is not told otherwise.
+    tool->SaveFolder = [&saving] {
+      if (SaveFolder().isEmpty()) saving.ChooseSaveFolder(false);
       return SaveFolder();
     };
     tool->show();

@@ -3,5 +3,6 @@
 
 class TFViewTrans;
 class TWorkingList;
+class TSaving;
 
-void InstallDocumentTools(TFViewTrans& window, TWorkingList& list);
+void InstallDocumentTools(TFViewTrans& window, TWorkingList& list, TSaving& saving);

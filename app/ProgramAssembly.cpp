@@ -10,15 +10,15 @@
 #include "app/WorkingList.h"
 
 TWorkingList& AssembleMainWindow(TFViewTrans& window) {
-  auto* workingList = new TWorkingList(window);  // owned by the window
-  new TSaving(window, *workingList);             // owned by the window
+  auto* workingList = new TWorkingList(window);      // owned by the window
+  auto* saving = new TSaving(window, *workingList);  // owned by the window
   InstallCorrectionCommands(window);
   InstallEditorWindows(window);
   InstallFolderWatch(window, *workingList);
   InstallBatchHandOff(window, *workingList);
   InstallOptionsDialog(window);
   InstallSemiAutomatic(window);
-  InstallDocumentTools(window, *workingList);
+  InstallDocumentTools(window, *workingList, *saving);
   InstallPageNumbersAndPrinting(window, *workingList);
   return *workingList;
 }

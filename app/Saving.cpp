@@ -43,11 +43,11 @@ TSaving::TSaving(TFViewTrans& window, TWorkingList& list) : QObject(&window), wi
     };
 }
 
-void TSaving::ChooseSaveFolder() {
+void TSaving::ChooseSaveFolder(bool warnWhenNone) {
   const QString folder = AskSaveFolder ? AskSaveFolder() : QString();
   SetSaveFolder(folder);
   if (folder.isEmpty()) {
-    ShowAppMessage(Utf8("저장폴더를 지정하지 않으면 원본파일에 덮어쓰기를 합니다."), amInformation);
+    if (warnWhenNone) ShowAppMessage(Utf8("저장폴더를 지정하지 않으면 원본파일에 덮어쓰기를 합니다."), amInformation);
     return;
   }
   if (window_.OpenMode() == 2) {

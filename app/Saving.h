@@ -25,7 +25,10 @@ class TSaving : public QObject {
   // Writes the active page into the current entry's output file and moves
   // on; false (with the error shown) when nothing could be written.
   bool Save();
-  void ChooseSaveFolder();
+  // Asks for the save folder; with none chosen the operator is told that
+  // sources will be written over, unless the caller needs a folder for
+  // work that will not run without one (warnWhenNone false).
+  void ChooseSaveFolder(bool warnWhenNone = true);
 
   // Dialog hook, replaced by tests.
   std::function<QString()> AskSaveFolder;

@@ -31,6 +31,8 @@ TFTwoInOne::TFTwoInOne(std::vector<TToolEntry> entries, QWidget* parent)
   grid->addWidget(new QLabel(QStringLiteral("Pixels"), frame), 3, 1);
   layout->addWidget(frame);
   AddProgressAndButtons(layout);
+
+  CentreOnOwner();
 }
 
 void TFTwoInOne::Start() {
