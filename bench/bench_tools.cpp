@@ -2,7 +2,12 @@
 // pages, beside the programs operators run for these jobs today (run as
 // whole processes; skipped with a message when a program is missing).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -136,6 +141,47 @@ void Pagemend(benchmark::State& state, const std::string& arguments) {
   }
 }
 
+// pagemend merging 1000 single-page files into one file, as a whole
+// process; the counter is its peak memory (resident set, MB).
+void Pagemend1000(benchmark::State& state, const std::string& type) {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  const std::string program = (self.parent_path().parent_path() / "app" / "pagemend").string();
+  if (!fs::exists(program)) {
+    state.SkipWithError("pagemend is not built");
+    return;
+  }
+  TBenchFiles& files = Files();
+  const std::string in = files.Dir + "/in1000";
+  if (!fs::exists(in)) {
+    fs::create_directories(in);
+    for (int i = 0; i < 1000; ++i) fs::copy_file(Page, in + "/p" + std::to_string(10000 + i) + ".tif");
+  }
+  long peakKb = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    files.ClearOut();
+    state.ResumeTiming();
+    const pid_t child = fork();
+    if (child == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(program.c_str(), "pagemend", "merge", "--type", type.c_str(), "--out", (files.Dir + "/out").c_str(),
+            in.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("pagemend merge failed");
+      return;
+    }
+    peakKb = std::max(peakKb, usage.ru_maxrss);
+  }
+  state.counters["peak_MB"] = static_cast<double>(peakKb) / 1024.0;
+}
+
 }  // namespace
 
 BENCHMARK(BM_MergeToTiff)->Unit(benchmark::kMillisecond);
@@ -155,6 +201,8 @@ BENCHMARK_CAPTURE(Pagemend, split_tif, "split --out out m/m.tif")->Unit(benchmar
 BENCHMARK_CAPTURE(Pagemend, split_pdf, "split --out out m/d.pdf")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Pagemend, join, "join --trim 10,20 --out out in/p1000.tif in/p1001.tif")
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pagemend1000, merge_1000_tif, "tif")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(Pagemend1000, merge_1000_pdf, "pdf")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(External, tiffcp_merge, "tiffcp", "tiffcp in/*.tif out/x.tif")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(External, img2pdf_merge, "img2pdf", "img2pdf -o out/x.pdf in/*.tif")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(External, tiff2pdf, "tiff2pdf", "tiff2pdf -o out/x.pdf m/m.tif")->Unit(benchmark::kMillisecond);
