@@ -123,14 +123,20 @@ void External(benchmark::State& state, const char* program, const std::string& c
 }
 
 // The same jobs by pagemend, as whole processes.
-void Pagemend(benchmark::State& state, const std::string& arguments) {
+// pagemend of this build (<build>/app beside <build>/bench); empty, with
+// the benchmark skipped, when it is not built.
+std::string PagemendProgram(benchmark::State& state) {
   std::error_code ec;
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
   const std::string program = (self.parent_path().parent_path() / "app" / "pagemend").string();
-  if (!fs::exists(program)) {
-    state.SkipWithError("pagemend is not built");
-    return;
-  }
+  if (fs::exists(program)) return program;
+  state.SkipWithError("pagemend is not built");
+  return {};
+}
+
+void Pagemend(benchmark::State& state, const std::string& arguments) {
+  const std::string program = PagemendProgram(state);
+  if (program.empty()) return;
   TBenchFiles& files = Files();
   for (auto _ : state) {
     state.PauseTiming();
@@ -144,13 +150,8 @@ void Pagemend(benchmark::State& state, const std::string& arguments) {
 // pagemend merging 1000 single-page files into one file, as a whole
 // process; the counter is its peak memory (resident set, MB).
 void Pagemend1000(benchmark::State& state, const std::string& type) {
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  const std::string program = (self.parent_path().parent_path() / "app" / "pagemend").string();
-  if (!fs::exists(program)) {
-    state.SkipWithError("pagemend is not built");
-    return;
-  }
+  const std::string program = PagemendProgram(state);
+  if (program.empty()) return;
   TBenchFiles& files = Files();
   const std::string in = files.Dir + "/in1000";
   if (!fs::exists(in)) {
