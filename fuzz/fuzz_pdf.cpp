@@ -45,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ++coded;
     }
     if (coded > 0)
-      graphic.SavePagesToPdfFile("/dev/null", coded, [&](int i) { return TPdfGraphic::TPageInput{nullptr, &pages[i]}; });
+      graphic.SavePagesToPdfFile("/dev/null", coded, [&](int i) {
+        return TPdfGraphic::TPageInput{nullptr, &pages[i]};
+      });
   } catch (const std::exception&) {
   }
   return 0;
