@@ -88,9 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     TTiffCodedReader reader(stream);
     TMemoryStream copy;
+    TTiffPageWriter writer(copy);
     TCodedPage page;
     for (int i = 0; i < std::min(pages, 3); ++i)
-      if (reader.Read(i, page)) graphic.AppendCodedPage(copy, page);
+      if (reader.Read(i, page)) writer.Write(graphic, &page);
+    writer.Finish();
   } catch (const std::exception&) {
   }
   return 0;

@@ -814,31 +814,12 @@ void TTiffGraphic::AppendToStream(TStream& stream) {
   WritePage(stream, "a");
 }
 
-void TTiffGraphic::SaveCodedPage(TStream& stream, const TCodedPage& page) {
-  if (stream.Position() != 0) {
-    TMemoryStream memory;
-    WritePage(memory, "w", &page);
-    stream.Write(memory.Memory(), memory.Size());
-    return;
-  }
-  WritePage(stream, "w", &page);
-}
-
-void TTiffGraphic::AppendCodedPage(TStream& stream, const TCodedPage& page) {
-  if (stream.Size() == 0) {
-    SaveCodedPage(stream, page);
-    return;
-  }
-  stream.SetPosition(0);
-  WritePage(stream, "a", &page);
-}
-
-void TTiffGraphic::WritePage(TStream& stream, const char* mode, const TCodedPage* coded) {
-  CheckWritable(coded);
+void TTiffGraphic::WritePage(TStream& stream, const char* mode) {
+  CheckWritable(nullptr);
   lastError_.clear();
   lastWarning_.clear();
   TiffHandle handle = OpenTiff(stream, mode, this);
-  WriteDirectory(handle.get(), coded);
+  WriteDirectory(handle.get(), nullptr);
 }
 
 void TTiffGraphic::CheckWritable(const TCodedPage* coded) const {
@@ -858,7 +839,6 @@ void TTiffGraphic::CheckWritable(const TCodedPage* coded) const {
 }
 
 void TTiffGraphic::WriteDirectory(TIFF* tif, const TCodedPage* coded) {
-  CheckWritable(coded);
   // A coded page is written as this object would write its own Group 4
   // page of that size, resolution and strip layout.
   const TImageFormat format = coded ? ifBlackWhite : ImageFormat();

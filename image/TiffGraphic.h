@@ -77,10 +77,6 @@ class TTiffGraphic : public TDibGraphic {
   int GetImageCount(TStream& stream) override;
   void LoadImageFromStream(TStream& stream, int imageNumber) override;
   void AppendToStream(TStream& stream) override;
-  // A Group 4 page coded already (see TTiffCodedReader), written with the
-  // tags SaveToStream / AppendToStream give a page of this object.
-  void SaveCodedPage(TStream& stream, const TCodedPage& page);
-  void AppendCodedPage(TStream& stream, const TCodedPage& page);
 
   // Throws EImagingError "%s compression not supported with %s images" for
   // a pair the writer cannot produce; the value is kept only when allowed.
@@ -126,11 +122,12 @@ class TTiffGraphic : public TDibGraphic {
  private:
   // last: the percent reported last, carried on by the page's progress.
   void ReadPage(TStream& stream, int pageNumber, int& last);
-  // coded: the page to write instead of self's pixels.
-  void WritePage(TStream& stream, const char* mode, const TCodedPage* coded = nullptr);
+  void WritePage(TStream& stream, const char* mode);
   // Throws when the page (self or coded) cannot be written.
   void CheckWritable(const TCodedPage* coded) const;
-  // One page into the file open on tif, as a new directory.
+  // One page (checked with CheckWritable first) into the file open on tif,
+  // as a new directory: self's pixels, or a Group 4 page coded already (see
+  // TTiffCodedReader) with the tags a page of this object would get.
   void WriteDirectory(struct tiff* tif, const TCodedPage* coded);
   friend class TTiffPageWriter;
   // Rows per Group 4 strip as the page will be written.
@@ -152,7 +149,7 @@ class TTiffGraphic : public TDibGraphic {
 // Writes pages one after another into one stream, after those it holds,
 // through one opening of the file: appending each page on its own reads
 // the directories of all pages before it again. Each page is written as
-// its AppendToStream / AppendCodedPage would write it.
+// its AppendToStream would write it.
 class TTiffPageWriter {
  public:
   explicit TTiffPageWriter(TStream& stream);
