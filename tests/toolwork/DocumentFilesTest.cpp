@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 #include "tools/work/DocumentFiles.h"
 #include "tools/work/PageSource.h"
+#include "toolwork/ToolFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -35,46 +36,12 @@ struct TPages {
   }
 };
 
-// A TIFF of the given pages, each with the given compression.
-void WriteTiff(const std::string& path, const std::vector<const TDibGraphic*>& pages,
-               TTiffCompression compression = tcCCITT4) {
-  TOutputPage out;
-  WriteTiffPages(path, static_cast<int>(pages.size()), false, [&](int i) -> TOutputPage& {
-    out.Borrowed = pages[i];
-    out.SourceCompression = compression;
-    return out;
-  });
-}
-
 void WritePdf(const std::string& path, const std::vector<const TDibGraphic*>& pages) {
   TOutputPage out;
   WritePages(path, static_cast<int>(pages.size()), TSaveOptions{}, [&](int i) -> TOutputPage& {
     out.Borrowed = pages[i];
     return out;
   });
-}
-
-// Every page of a file, decoded, with the TIFF compression it was read with.
-struct TReadPage {
-  std::unique_ptr<TDibGraphic> Image;
-  int Compression;
-};
-std::vector<TReadPage> ReadAll(const std::string& path) {
-  std::vector<TReadPage> pages;
-  TPageSource source(path);
-  for (int i = 0; i < source.Count(); ++i) {
-    TOutputPage& page = source.Load(i);
-    auto copy = std::make_unique<TDibGraphic>();
-    copy->Assign(*page.Page());
-    pages.push_back({std::move(copy), page.SourceCompression});
-  }
-  return pages;
-}
-
-bool IndependentCheck(const std::string& path) {
-  const std::string command =
-      IsPdfFile(path) ? "qpdf --check '" + path + "' >/dev/null 2>&1" : "tiffinfo -D '" + path + "' >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
 }
 
 TToolEntry Entry(const std::string& path, const std::string& openFolder) { return TToolEntry{path, openFolder, 2}; }

@@ -9,6 +9,7 @@
 #include "support/TestSupport.h"
 #include "tools/work/JoinPages.h"
 #include "tools/work/PageSource.h"
+#include "toolwork/ToolFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -24,24 +25,6 @@ void Columns(const TDibGraphic& page, int x, int width, int height, TDibGraphic&
   out.NewImage(width, height, page.ImageFormat(), &page.Palette());
   for (int row = 0; row < height; ++row)
     for (int col = 0; col < width; ++col) out.SetPixelIndex(col, row, page.GetPixelIndex(x + col, row));
-}
-
-void WriteTiff(const std::string& path, const std::vector<const TDibGraphic*>& pages) {
-  TOutputPage out;
-  WriteTiffPages(path, static_cast<int>(pages.size()), false, [&](int i) -> TOutputPage& {
-    out.Borrowed = pages[i];
-    return out;
-  });
-}
-
-std::vector<std::unique_ptr<TDibGraphic>> ReadAll(const std::string& path) {
-  std::vector<std::unique_ptr<TDibGraphic>> pages;
-  TPageSource source(path);
-  for (int i = 0; i < source.Count(); ++i) {
-    pages.push_back(std::make_unique<TDibGraphic>());
-    pages.back()->Assign(*source.Load(i).Page());
-  }
-  return pages;
 }
 
 bool AllWhite(const TDibGraphic& page, int x0) {
@@ -125,17 +108,17 @@ TEST(JoinPages, FilesPairWithinTheirFolder) {
   ASSERT_EQ(got.size(), 1u);
   TDibGraphic expected;
   JoinPair(*pages[0], *pages[1], 2, 3, expected);
-  EXPECT_TRUE(SamePixels(*got[0], expected));
+  EXPECT_TRUE(SamePixels(*got[0].Image, expected));
   got = ReadAll(out + "a/3.tif");
-  EXPECT_EQ(got[0]->Width(), 2 * 64 - 5);
+  EXPECT_EQ(got[0].Image->Width(), 2 * 64 - 5);
   got = ReadAll(out + "a/m.tif");
   ASSERT_EQ(got.size(), 3u);
   JoinPair(*pages[2], *pages[3], 2, 3, expected);
-  EXPECT_TRUE(SamePixels(*got[1], expected));
-  EXPECT_EQ(got[2]->Width(), 2 * 68);
-  EXPECT_TRUE(AllWhite(*got[2], 66));
+  EXPECT_TRUE(SamePixels(*got[1].Image, expected));
+  EXPECT_EQ(got[2].Image->Width(), 2 * 68);
+  EXPECT_TRUE(AllWhite(*got[2].Image, 66));
   got = ReadAll(out + "b/m.pdf");
   ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[2]->Width(), 2 * 68 - 5);
-  EXPECT_TRUE(SamePixels(*got[0], (JoinPair(*pages[0], *pages[1], 2, 3, expected), expected)));
+  EXPECT_EQ(got[2].Image->Width(), 2 * 68 - 5);
+  EXPECT_TRUE(SamePixels(*got[0].Image, (JoinPair(*pages[0], *pages[1], 2, 3, expected), expected)));
 }
