@@ -4,20 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
+#include "batch/ProgramRun.h"
 #include "image/GraphicRegistry.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-const QString Pagemend = QStringLiteral(VELTRAX_BINARY_DIR "/app/pagemend");
-
-struct TRun {
-  int Exit = -1;
-  QString Err;
-};
 
 class NumberCommandTest : public ::testing::Test {
  protected:
@@ -27,16 +20,9 @@ class NumberCommandTest : public ::testing::Test {
     QDir(home_).mkpath("config");
     QDir(home_).mkpath("in");
   }
-  TRun Run(const QStringList& args, const QString& program = Pagemend) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", home_ + "/config");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    process.setProcessEnvironment(env);
-    process.start(program, QStringList{"number"} + args);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardError())};
+  TProgramRun Run(const QStringList& args, const QString& program = Pagemend) {
+    return RunProgram(QStringList{"number"} + args,
+                      {{"XDG_CONFIG_HOME", home_ + "/config"}, {"QT_QPA_PLATFORM", "offscreen"}}, program);
   }
   QString Input(const char* name) {
     const QString path = home_ + "/in/" + name;
@@ -63,7 +49,7 @@ TEST_F(NumberCommandTest, BadUsageIsRefusedAndNothingWritten) {
 TEST_F(NumberCommandTest, StampsBelowTheCentreOfEveryPage) {
   const QString in = Input("a.tif");
   const QString out = home_ + "/out";
-  const TRun run = Run({"--text", "100% - {P}", "--start", "5", "--out", out, home_ + "/in"});
+  const TProgramRun run = Run({"--text", "100% - {P}", "--start", "5", "--out", out, home_ + "/in"});
   if (run.Exit == 1 && run.Err.contains("draws no text")) GTEST_SKIP() << run.Err.toStdString();
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   auto before = CreateGraphicForFile(in.toStdString());
@@ -92,7 +78,7 @@ TEST_F(NumberCommandTest, WithoutItsDrawingProgramSaysSoAndWritesNothing) {
   const QString lone = home_ + "/lone/pagemend";
   QDir(home_).mkpath("lone");
   ASSERT_TRUE(QFile::copy(Pagemend, lone));
-  const TRun run = Run({"--out", out, in}, lone);
+  const TProgramRun run = Run({"--out", out, in}, lone);
   EXPECT_EQ(run.Exit, 1);
   EXPECT_TRUE(run.Err.contains(QFileInfo(lone).canonicalPath() + "/pagemend-number")) << run.Err.toStdString();
   EXPECT_FALSE(QFile::exists(out));

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <memory>
 
+#include "batch/ProgramRun.h"
 #include "correction/Borders.h"
 #include "correction/DeskewTransform.h"
 #include "correction/NoiseData.h"
@@ -25,14 +26,6 @@
 #include "utils/Utils.h"
 
 namespace {
-
-const QString Pagemend = QStringLiteral(VELTRAX_BINARY_DIR "/app/pagemend");
-
-struct TRun {
-  int Exit = -1;
-  QString Out;
-  QString Err;
-};
 
 // A private settings store and temporary folder for each run, so nothing of
 // the machine's own settings or hand-off files is read or touched.
@@ -56,21 +49,8 @@ class PagemendTest : public ::testing::Test {
     SetSettingsStoreFile(QString());
   }
 
-  TRun Run(const QStringList& args, const QString& workingFolder = QString()) {
-    QProcess process;
-    if (!workingFolder.isEmpty()) process.setWorkingDirectory(workingFolder);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", home_ + "/config");
-    env.insert("TMPDIR", ChildTemp());
-    process.setProcessEnvironment(env);
-    process.start(Pagemend, args);
-    EXPECT_TRUE(process.waitForStarted(10000)) << Pagemend.toStdString();
-    EXPECT_TRUE(process.waitForFinished(300000));
-    TRun run;
-    run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+  TProgramRun Run(const QStringList& args, const QString& workingFolder = QString()) {
+    return RunProgram(args, {{"XDG_CONFIG_HOME", home_ + "/config"}, {"TMPDIR", ChildTemp()}}, Pagemend, workingFolder);
   }
 
   QString home_;
@@ -137,7 +117,7 @@ void DefaultChain(TDibGraphic& page) {
 }  // namespace
 
 TEST_F(PagemendTest, UsageAndHelp) {
-  TRun help = Run({"--help"});
+  TProgramRun help = Run({"--help"});
   EXPECT_EQ(help.Exit, 0);
   EXPECT_TRUE(help.Out.startsWith("Usage: pagemend"));
   EXPECT_TRUE(help.Out.contains("--shard K/N"));
@@ -151,7 +131,7 @@ TEST_F(PagemendTest, UsageAndHelp) {
         QStringList{"--min-confidence", "-1", "x.tif"}, QStringList{"--min-confidence", "high", "x.tif"},
         QStringList{"--drop-blank=abc", "x.tif"}, QStringList{"--drop-blank=101", "x.tif"},
         QStringList{"--fine-deskew=1", "x.tif"}}) {
-    const TRun run = Run(bad);
+    const TProgramRun run = Run(bad);
     EXPECT_EQ(run.Exit, 2) << bad.join(' ').toStdString();
     EXPECT_TRUE(run.Err.startsWith("pagemend: ")) << run.Err.toStdString();
   }
@@ -164,7 +144,7 @@ TEST_F(PagemendTest, RewritesEveryTypeKeepingPagesAndFolders) {
   Copy("testdata/jpeg/gen-lucasta-grey-jfif-unit1-300dpi.jpg", in);
   Copy("testdata/tiff/gen-feyn-lzw-1bit.tif", in, "single.TIFF");
   const QString out = home_ + "/out";
-  const TRun run = Run({"--steps", "none", "--quiet", "--out", out, in});
+  const TProgramRun run = Run({"--steps", "none", "--quiet", "--out", out, in});
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   EXPECT_TRUE(run.Out.isEmpty());
   ASSERT_EQ(FilesBelow(out), FilesBelow(in));
@@ -184,9 +164,9 @@ TEST_F(PagemendTest, DefaultChainEqualsTheRoutinesAndJobsDoNotMatter) {
   Copy("testdata/pdf/gen-tiff2pdf-ccitt-g4-3p.pdf", in);
   Copy("testdata/tiff/gen-specks-pageseg1-g4.tif", in + "/sub");
   // Default chain on one side, the same chain named on the other.
-  const TRun one = Run({"-j", "1", "--verbose", "--out", home_ + "/j1", in});
+  const TProgramRun one = Run({"-j", "1", "--verbose", "--out", home_ + "/j1", in});
   ASSERT_EQ(one.Exit, 0) << one.Err.toStdString();
-  const TRun two = Run({"--steps", "deskew,specks,borders,centre", "-j2", "--out", home_ + "/j2", in});
+  const TProgramRun two = Run({"--steps", "deskew,specks,borders,centre", "-j2", "--out", home_ + "/j2", in});
   ASSERT_EQ(two.Exit, 0) << two.Err.toStdString();
   EXPECT_TRUE(two.Out.startsWith("pagemend: 4 files, 8 pages, 0 failed, ")) << two.Out.toStdString();
 
@@ -222,7 +202,7 @@ TEST_F(PagemendTest, SettingsComeFromTheStoreAndSetOverridesThem) {
   auto page = LoadPageOf(file, 1);
   auto leftOf = [&](int mm) { return MmToPixels(*page, TPoint{mm, mm}).X; };
 
-  TRun run = Run({"--steps", "borders", "-v", "--out", home_ + "/o1", file});
+  TProgramRun run = Run({"--steps", "borders", "-v", "--out", home_ + "/o1", file});
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   EXPECT_TRUE(run.Err.contains(QString("\tborders\tkept=%1,").arg(leftOf(40)))) << run.Err.toStdString();
 
@@ -249,7 +229,7 @@ TEST_F(PagemendTest, DamagedFileFailsAloneAndSourcesStayIntact) {
   }
   const QByteArray badBefore = Bytes(bad), junkBefore = Bytes(junk), goodBefore = Bytes(good);
 
-  const TRun run = Run({"--steps", "none", in, home_ + "/missing.tif"});  // in place
+  const TProgramRun run = Run({"--steps", "none", in, home_ + "/missing.tif"});  // in place
   EXPECT_EQ(run.Exit, 1);
   EXPECT_TRUE(run.Err.contains("pagemend: " + bad + ": ")) << run.Err.toStdString();
   EXPECT_TRUE(run.Err.contains("pagemend: " + junk + ": ")) << run.Err.toStdString();
@@ -274,7 +254,7 @@ TEST_F(PagemendTest, FailureWhileWritingLeavesTheSourceIntact) {
                 QString::fromStdString(SharedFile("testdata/tiff/gen-feyn-adobedeflate8-1bit.tif")), damaged});
   ASSERT_TRUE(tiffcp.waitForFinished(30000) && tiffcp.exitCode() == 0) << "tiffcp (libtiff-tools) is needed";
   const QByteArray before = Bytes(damaged);
-  const TRun run = Run({"--steps", "none", damaged});
+  const TProgramRun run = Run({"--steps", "none", damaged});
   EXPECT_EQ(run.Exit, 1);
   EXPECT_TRUE(run.Err.contains("pagemend: " + damaged + ": ")) << run.Err.toStdString();
   EXPECT_EQ(Bytes(damaged), before);
@@ -288,7 +268,7 @@ TEST_F(PagemendTest, PagesWhoseFormatRefusesTheChosenCompressionKeepTheirOwn) {
   const QString mixed = Copy("testdata/tiff/gen-multipage-4p-mixed.tif", in);
   std::vector<std::unique_ptr<TDibGraphic>> before;
   for (int p = 1; p <= 4; ++p) before.push_back(LoadPageOf(mixed, p));
-  const TRun run = Run({"--steps", "none", "--set", "F=30", mixed});
+  const TProgramRun run = Run({"--steps", "none", "--set", "F=30", mixed});
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   ASSERT_EQ(Pages(mixed), 4);
   for (int p = 1; p <= 4; ++p) {
@@ -315,7 +295,7 @@ TEST_F(PagemendTest, AFileThatCannotTakeItsPlaceFailsAloneAfterTheOthers) {
   ASSERT_TRUE(QDir().mkpath(out + "/b.tif/kept"));
   for (const char* jobs : {"1", "2"}) {
     // Folders given relative to the working folder.
-    const TRun run = Run({"--steps", "deskew", "-j", jobs, "--out", "out", "in"}, home_);
+    const TProgramRun run = Run({"--steps", "deskew", "-j", jobs, "--out", "out", "in"}, home_);
     EXPECT_EQ(run.Exit, 1) << jobs;
     EXPECT_TRUE(run.Err.contains("pagemend: in/b.tif: ")) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.contains("3 files, 2 pages, 1 failed")) << run.Out.toStdString();
@@ -351,7 +331,7 @@ TEST_F(PagemendTest, ShardsSplitTheFilesWithoutOverlap) {
   QStringList all;
   for (int k = 1; k <= 2; ++k) {
     const QString out = home_ + QString("/s%1").arg(k);
-    const TRun run = Run({"--steps", "none", "-q", "--shard", QString("%1/2").arg(k), "--out", out, in});
+    const TProgramRun run = Run({"--steps", "none", "-q", "--shard", QString("%1/2").arg(k), "--out", out, in});
     ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
     const QStringList got = FilesBelow(out);
     EXPECT_EQ(got.size(), k == 1 ? 3 : 2);
@@ -381,13 +361,13 @@ TEST_F(PagemendTest, HandOffReadsTheListHonoursTheLockAndReports) {
   {
     THandOffLock held;
     ASSERT_TRUE(held.TryLock());
-    const TRun busy = Run({"1, 2, 3"});
+    const TProgramRun busy = Run({"1, 2, 3"});
     EXPECT_EQ(busy.Exit, 1);
     EXPECT_TRUE(busy.Err.contains("already running")) << busy.Err.toStdString();
     EXPECT_FALSE(QFile::exists(save + "day1/gen-feyn-g4-200dpi.tif"));
   }
 
-  const TRun run = Run({"1, 2, 3"});
+  const TProgramRun run = Run({"1, 2, 3"});
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   EXPECT_EQ(Pages(save + "day1/gen-feyn-g4-200dpi.tif"), 1);
   EXPECT_EQ(Pages(save + "day2/late/gen-multipage-3p-g4.tif"), 3);
@@ -411,7 +391,7 @@ TEST_F(PagemendTest, FineDeskewFromTheOptionOrTheStoreAndTheConfidenceLimit) {
   fine.Fine = true;
   const TDeskewResult result = DeskewPage(*expected, work, undo, false, false, nullptr, fine);
 
-  const TRun byOption = Run({"--steps", "deskew", "--fine-deskew", "-v", "--out", home_ + "/a", file});
+  const TProgramRun byOption = Run({"--steps", "deskew", "--fine-deskew", "-v", "--out", home_ + "/a", file});
   ASSERT_EQ(byOption.Exit, 0) << byOption.Err.toStdString();
   const QString written = home_ + "/a/" + QFileInfo(file).fileName();
   EXPECT_TRUE(SamePixels(*expected, *LoadPageOf(written, 1)));
@@ -419,12 +399,12 @@ TEST_F(PagemendTest, FineDeskewFromTheOptionOrTheStoreAndTheConfidenceLimit) {
                                                       static_cast<double>(result.Angle), result.Confidence)))
       << byOption.Err.toStdString();
   // DF=1 in the store (or set) does the same.
-  const TRun bySetting = Run({"--steps", "deskew", "--set", "DF=1", "-q", "--out", home_ + "/b", file});
+  const TProgramRun bySetting = Run({"--steps", "deskew", "--set", "DF=1", "-q", "--out", home_ + "/b", file});
   ASSERT_EQ(bySetting.Exit, 0) << bySetting.Err.toStdString();
   EXPECT_EQ(WithoutDates(Bytes(written)), WithoutDates(Bytes(home_ + "/b/" + QFileInfo(file).fileName())));
 
   // Below the limit the page is written unrotated, and said so.
-  const TRun held = Run({"--steps", "deskew", "--min-confidence", "1000", "-v", "--out", home_ + "/c", file});
+  const TProgramRun held = Run({"--steps", "deskew", "--min-confidence", "1000", "-v", "--out", home_ + "/c", file});
   ASSERT_EQ(held.Exit, 0) << held.Err.toStdString();
   EXPECT_TRUE(SamePixels(*LoadPageOf(file, 1), *LoadPageOf(home_ + "/c/" + QFileInfo(file).fileName(), 1)));
   EXPECT_TRUE(held.Err.contains(" unrotated\n")) << held.Err.toStdString();
@@ -482,7 +462,7 @@ TEST_F(PagemendTest, DropBlankLeavesOutBlankPagesAndNeverDeletesASource) {
   WriteTestFile(in + "/blank.tif", "bb");
   const QByteArray blankBefore = Bytes(in + "/blank.tif");
 
-  const TRun run = Run({"--steps", "none", "--drop-blank", "-v", "--out", home_ + "/out", in});
+  const TProgramRun run = Run({"--steps", "none", "--drop-blank", "-v", "--out", home_ + "/out", in});
   ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
   ASSERT_EQ(Pages(home_ + "/out/mixed.tif"), 1);
   EXPECT_TRUE(SamePixels(*LoadPageOf(in + "/mixed.tif", 2), *LoadPageOf(home_ + "/out/mixed.tif", 1)));
@@ -495,12 +475,12 @@ TEST_F(PagemendTest, DropBlankLeavesOutBlankPagesAndNeverDeletesASource) {
 
   // In place: the blank file stays exactly as it was; the other loses its
   // blank pages. A limit of 0 keeps pages with any dark pixel inside the margins.
-  const TRun inPlace = Run({"--steps", "none", "--drop-blank", "-q", in});
+  const TProgramRun inPlace = Run({"--steps", "none", "--drop-blank", "-q", in});
   ASSERT_EQ(inPlace.Exit, 0) << inPlace.Err.toStdString();
   EXPECT_EQ(Bytes(in + "/blank.tif"), blankBefore);
   EXPECT_EQ(Pages(in + "/mixed.tif"), 1);
   WriteTestFile(in + "/mixed.tif", "btb");
-  const TRun strict = Run({"--steps", "none", "--drop-blank=0", "-q", in + "/mixed.tif"});
+  const TProgramRun strict = Run({"--steps", "none", "--drop-blank=0", "-q", in + "/mixed.tif"});
   ASSERT_EQ(strict.Exit, 0) << strict.Err.toStdString();
   EXPECT_EQ(Pages(in + "/mixed.tif"), 1);
   // Without the option every page stays.

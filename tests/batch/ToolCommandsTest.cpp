@@ -3,21 +3,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <cstdlib>
 
+#include "batch/ProgramRun.h"
 #include "image/GraphicRegistry.h"
 #include "image/Stream.h"
 #include "support/QtTestApp.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-struct TToolRunResult {
-  int Exit = -1;
-  QString Out;
-  QString Err;
-};
 
 class ToolCommandsTest : public ::testing::Test {
  protected:
@@ -29,16 +23,7 @@ class ToolCommandsTest : public ::testing::Test {
     QDir(dir_).mkpath("out");
   }
 
-  TToolRunResult Run(const QStringList& args) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir_ + "/config");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(VELTRAX_BINARY_DIR "/app/pagemend"), args);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-  }
+  TProgramRun Run(const QStringList& args) { return RunProgram(args, {{"XDG_CONFIG_HOME", dir_ + "/config"}}); }
 
   QString Copy(const std::string& shared, const QString& name) {
     const QString target = dir_ + "/" + name;
@@ -70,7 +55,7 @@ QByteArray Bytes(const QString& path) {
 }  // namespace
 
 TEST_F(ToolCommandsTest, HelpAndBadUsage) {
-  const TToolRunResult help = Run({"--help"});
+  const TProgramRun help = Run({"--help"});
   for (const char* line :
        {"pagemend merge   [--type pdf|tif] [--out DIR] FILE|FOLDER...", "pagemend split   [--out DIR] FILE|FOLDER...",
         "pagemend convert [--out DIR] FILE|FOLDER...", "pagemend join    [--trim LEFT,RIGHT] --out DIR FILE|FOLDER..."})
@@ -92,7 +77,7 @@ TEST_F(ToolCommandsTest, MergeSplitConvertAndJoinRealFiles) {
   Copy("testdata/tiff/real-pair-g4-photometric0-miniswhite.tif", "in/a/2.tif");
   const QString tag = QString(dir_ + "/in/a").replace('/', '_');
 
-  TToolRunResult r = Run({"merge", "--type", "tif", "--out", dir_ + "/out", dir_ + "/in"});
+  TProgramRun r = Run({"merge", "--type", "tif", "--out", dir_ + "/out", dir_ + "/in"});
   EXPECT_EQ(r.Exit, 0) << r.Err.toStdString();
   const QString merged = dir_ + "/out/" + tag + ".tif";
   EXPECT_EQ(Pages(merged), 2);
